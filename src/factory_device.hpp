@@ -1,0 +1,32 @@
+// The factory partition, opened the same way by every object that reads it.
+#ifndef TZO_FACTORYINFO_FACTORY_DEVICE_HPP
+#define TZO_FACTORYINFO_FACTORY_DEVICE_HPP
+
+#include <fstream>
+#include <stdexcept>
+
+namespace tzo::factoryinfo::detail {
+
+inline constexpr char kFactoryDevicePath[] = "/dev/mtd/by-label/FACTORY";
+inline constexpr char kOpenErrorMessage[] = "unable to open factory file";
+
+// "/dev/mtd/by-label/FACTORY" opened read-only for the lifetime of this object.
+class FactoryDevice {
+public:
+    // Opens the device. Throws std::invalid_argument "unable to open factory file" on failure.
+    FactoryDevice() : m_file(kFactoryDevicePath, std::ios_base::in | std::ios_base::binary) {
+        if (m_file.fail()) {
+            throw std::invalid_argument(kOpenErrorMessage);
+        }
+    }
+
+    // Returns the open device as a stream.
+    std::istream& stream() { return m_file; }
+
+private:
+    std::ifstream m_file;
+};
+
+} // namespace tzo::factoryinfo::detail
+
+#endif // TZO_FACTORYINFO_FACTORY_DEVICE_HPP
