@@ -1,12 +1,14 @@
 // Helpers shared by the tests: sums computed without the library, streams that fail on
-// purpose, and a check for the library's error messages.
+// purpose, and outcomes written as text so that one table can hold results and errors alike.
 #ifndef TZO_FACTORYINFO_TEST_SUPPORT_HPP
 #define TZO_FACTORYINFO_TEST_SUPPORT_HPP
 
-#include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <istream>
+#include <sstream>
 #include <stdexcept>
 #include <streambuf>
 #include <string>
@@ -18,13 +20,12 @@ inline std::string sha256Hex(const std::string& text) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
+    std::string hex;
     for (unsigned int i = 0; i < length; ++i) {
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 0x0f];
+        hex += "0123456789abcdef"[digest[i] >> 4];
+        hex += "0123456789abcdef"[digest[i] & 0x0f];
     }
-    return out;
+    return hex;
 }
 
 // Returns a "Checksum" section recording the sum of `sectionText` for the section `name`.
@@ -33,68 +34,56 @@ inline std::string checksumSectionFor(const std::string& name, const std::string
            "\nEndOfChecksum\n";
 }
 
-// A stream buffer over `data` that fails on purpose, as flash or a driver can:
-// - ReadFault: every read that reaches byte `faultAt` fails, as an input error does (the
-//   stream then gets bad set); the bytes before it read normally, after every rewind too.
-// - SeekFault: every seek fails.
+// Where a test stream fails: never, at a byte offset (kSeekFault: on every seek instead).
+constexpr std::size_t kNoFault = std::string::npos;
+constexpr std::size_t kSeekFault = std::string::npos - 1;
+
+// A stream buffer over `data` that fails as flash or a driver can. With a byte offset, every
+// read reaching that byte fails as an input error does (the stream gets bad set), after every
+// rewind too; with kSeekFault, every seek fails.
 class FaultyBuffer : public std::streambuf {
 public:
-    enum class Fault { ReadFault, SeekFault };
-
-    FaultyBuffer(std::string data, Fault fault, std::size_t faultAt = std::string::npos)
-        : m_data(std::move(data)), m_fault(fault),
-          m_readable(fault == Fault::ReadFault && faultAt < m_data.size() ? faultAt
-                                                                          : m_data.size()) {
-        rewindTo(0);
+    FaultyBuffer(std::string data, std::size_t fault)
+        : m_data(std::move(data)), m_fault(fault), m_readable(std::min(fault, m_data.size())) {
+        setg(&m_data[0], &m_data[0], &m_data[0] + m_readable);
     }
 
 protected:
     int_type underflow() override {
-        if (m_readable < m_data.size()) {
+        if (m_readable < m_data.size())
             throw std::runtime_error("injected read fault");
-        }
         return traits_type::eof();
     }
-
     pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
                      std::ios_base::openmode) override {
-        const off_type base = dir == std::ios_base::beg   ? 0
-                              : dir == std::ios_base::cur ? gptr() - eback()
-                                                          : off_type(m_readable);
-        return seekpos(pos_type(base + offset), std::ios_base::in);
+        return dir == std::ios_base::beg ? seekpos(offset, std::ios_base::in) : pos_type(-1);
     }
-
     pos_type seekpos(pos_type position, std::ios_base::openmode) override {
-        const off_type offset = position;
-        if (m_fault == Fault::SeekFault || offset < 0 || offset > off_type(m_readable)) {
-            return pos_type(off_type(-1));
-        }
-        rewindTo(static_cast<std::size_t>(offset));
+        if (m_fault == kSeekFault || position != pos_type(0))
+            return pos_type(-1);
+        setg(eback(), eback(), egptr());
         return position;
     }
 
 private:
-    void rewindTo(std::size_t offset) {
-        char* begin = &m_data[0];
-        setg(begin, begin + offset, begin + m_readable);
-    }
-
     std::string m_data;
-    Fault m_fault;
+    std::size_t m_fault;
     std::size_t m_readable;
 };
 
-} // namespace tzo::factoryinfo::test
+// Returns what `read(stream)` returns, or the message of the std::invalid_argument it throws,
+// reading `data` through a stream that fails at `fault`.
+template <typename Read>
+std::string outcomeOf(const std::string& data, std::size_t fault, Read read) {
+    FaultyBuffer buffer(data, fault);
+    std::istream in(&buffer);
+    try {
+        return read(in);
+    } catch (const std::invalid_argument& error) {
+        return error.what();
+    }
+}
 
-// Expects `statement` to throw std::invalid_argument whose message is exactly `message`.
-#define EXPECT_INVALID_ARGUMENT(statement, message)                                                \
-    do {                                                                                           \
-        try {                                                                                      \
-            statement;                                                                             \
-            ADD_FAILURE() << "no exception, expected \"" << (message) << "\"";                     \
-        } catch (const std::invalid_argument& error) {                                             \
-            EXPECT_STREQ(error.what(), message);                                                   \
-        }                                                                                          \
-    } while (false)
+} // namespace tzo::factoryinfo::test
 
 #endif // TZO_FACTORYINFO_TEST_SUPPORT_HPP

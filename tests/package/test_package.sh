@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs a build tree into a scratch prefix and builds and runs the consumer program against
+# the installed files: through the CMake package, then through pkg-config.
+#
+#   test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]
+#
+# SOURCE-DIR is this directory. CXX-FLAGS (one word-split string) go to both consumer builds, so
+# that a consumer of a sanitized library is sanitized too. LIBDIR is CMAKE_INSTALL_LIBDIR,
+# by default as cached in BUILD-DIR. Exits 77 (skipped) when the library or header directory
+# is absolute.
+set -euo pipefail
+
+if (($# < 4 || $# > 5)); then
+    echo "usage: test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]" >&2
+    exit 2
+fi
+build=$1
+source=$2/consumer
+cxx=$3
+read -r -a flags <<<"$4"
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+libdir=${5:-$(cached CMAKE_INSTALL_LIBDIR)}
+
+if [[ $libdir == /* || $(cached CMAKE_INSTALL_INCLUDEDIR) == /* ]]; then
+    echo "skipped: an absolute install directory would install outside the scratch prefix"
+    exit 77
+fi
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix
+
+cmake --install "$build" --prefix "$prefix"
+export LD_LIBRARY_PATH=$prefix/$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+
+echo "=== consumer through the CMake package"
+cmake -S "$source" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${flags[*]}"
+# The package must come from the scratch prefix, not from an install elsewhere on the machine.
+grep -qx "tzo-gw-factoryinfo_DIR:PATH=$prefix/$libdir/cmake/tzo-gw-factoryinfo" \
+    "$scratch/cmake/CMakeCache.txt"
+cmake --build "$scratch/cmake"
+"$scratch/cmake/consumer"
+
+echo "=== consumer through pkg-config"
+export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
+pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.2'
+read -r -a pc_flags <<<"$(pkg-config --cflags --libs tzo-gw-factoryinfo)"
+# C++11 and strict warnings: the public header has to compile cleanly in every mode it supports.
+(
+    set -x
+    "$cxx" -std=c++11 -Wall -Wextra -Wpedantic -Werror "${flags[@]}" "$source/consumer.cpp" \
+        "${pc_flags[@]}" -o "$scratch/consumer-pc"
+)
+"$scratch/consumer-pc"
