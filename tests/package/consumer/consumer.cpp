@@ -1,5 +1,4 @@
 // Reads a serial number through the installed library; succeeds only if it comes back right.
-// Kept to C++11, the oldest standard the public header supports.
 #include <tzo/factoryinfo.hpp>
 
 #include <iostream>
