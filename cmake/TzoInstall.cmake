@@ -54,7 +54,13 @@ if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
 else()
     set(TZO_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
+# The prefix is the one actually installed to, which `cmake --install --prefix` may change
+# after configuring: the file is configured here with the prefix left as @CMAKE_INSTALL_PREFIX@,
+# and that is filled in at install time.
+set(TZO_PC_PREFIX "@CMAKE_INSTALL_PREFIX@")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/tzo-gw-factoryinfo.pc.in"
-               "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc" @ONLY)
+               "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc.in" @ONLY)
+install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc.in\"
+                            \"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc\" @ONLY)")
 install(FILES "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc"
         DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
