@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing the project need, if any is missing.
+# Quiet when everything is there. Installing needs root; otherwise the missing packages are
+# listed and the script fails.
+set -euo pipefail
+
+packages=(
+    g++ make cmake # the libraries, the example and the tests
+    libssl-dev     # the bundled stand-in for the platform's crypto library
+    libgtest-dev   # the unit tests (pulls in googletest)
+    pkg-config     # the package test
+    util-linux     # unshare, for the tests
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${db:Status-Status}\n' "$package" 2>/dev/null | grep -qx installed; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+if ((EUID != 0)); then
+    echo "install-deps: missing Debian packages: ${missing[*]}" >&2
+    echo "install-deps: as root, run: apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"

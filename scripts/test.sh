@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds and tests the project.
+#
+#   scripts/test.sh           the Release tree build/
+#   scripts/test.sh --full    also the Debug tree build-sanitize/, with ASan and UBSan
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+usage() {
+    echo "usage: scripts/test.sh [--full]" >&2
+    exit 2
+}
+
+full=false
+case "$*" in
+"") ;;
+--full) full=true ;;
+*) usage ;;
+esac
+
+jobs=2
+
+# test_tree DIR CMAKE-ARGUMENTS...: configures, builds and tests one build tree.
+test_tree() {
+    local dir=$1
+    shift
+    echo "=== $dir"
+    cmake -S . -B "$dir" -DTZO_FACTORYINFO_WERROR=ON "$@"
+    cmake --build "$dir" -j"$jobs"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs"
+}
+
+test_release() {
+    test_tree build -DCMAKE_BUILD_TYPE=Release
+}
+
+test_sanitize() {
+    UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} test_tree build-sanitize \
+        -DCMAKE_BUILD_TYPE=Debug \
+        "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+}
+
+scripts/install-deps.sh
+test_release
+if $full; then
+    test_sanitize
+fi
