@@ -2,7 +2,9 @@
 # Builds and tests the project.
 #
 #   scripts/test.sh           the Release tree build/
-#   scripts/test.sh --full    also the Debug tree build-sanitize/, with ASan and UBSan
+#   scripts/test.sh --full    also build-platform-crypto/, linked against a separately staged
+#                             crypto library, and the Debug tree build-sanitize/, with ASan
+#                             and UBSan
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -40,8 +42,21 @@ test_sanitize() {
         "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 }
 
+# The build against a platform-provided crypto library, played here by the stand-in from
+# build/ staged on its own, as a device's sysroot would hold it.
+test_platform_crypto() {
+    local stage=build-platform-crypto-stage
+    rm -rf "$stage"
+    mkdir -p "$stage/lib" "$stage/include/tzo"
+    cp -P build/crypto/libtzo-gw-crypto.so.1* "$stage/lib/"
+    cp crypto/include/tzo/crypto.hpp "$stage/include/tzo/"
+    test_tree build-platform-crypto -DCMAKE_BUILD_TYPE=Release \
+        -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage"
+}
+
 scripts/install-deps.sh
 test_release
 if $full; then
+    test_platform_crypto
     test_sanitize
 fi

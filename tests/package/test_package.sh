@@ -26,6 +26,16 @@ if [[ $libdir == /* || $(cached CMAKE_INSTALL_INCLUDEDIR) == /* ]]; then
     exit 77
 fi
 
+# Built against the platform's crypto library: the consumers are pointed at the same one.
+crypto_library=$(cached TZO_CRYPTO_LIBRARY)
+crypto_args=() crypto_link=() crypto_path=
+if [[ -n $crypto_library && $crypto_library != *-NOTFOUND ]]; then
+    crypto_args=(-DTZO_CRYPTO_LIBRARY="$crypto_library"
+        -DTZO_CRYPTO_INCLUDE_DIR="$(cached TZO_CRYPTO_INCLUDE_DIR)")
+    crypto_path=$(dirname "$crypto_library")
+    crypto_link=(-Wl,-rpath-link,"$crypto_path")
+fi
+
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
@@ -35,12 +45,12 @@ cmake --install "$build" --prefix "$prefix"
 # Only the consumers run with the installed libraries on LD_LIBRARY_PATH: the linker searches it
 # too, and would hide a link that works nowhere else.
 run_consumer() {
-    LD_LIBRARY_PATH=$prefix/$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} "$1"
+    LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} "$1"
 }
 
 echo "=== consumer through the CMake package"
 cmake -S "$source" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${flags[*]}"
+    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${flags[*]}" "${crypto_args[@]}"
 # The package must come from the scratch prefix, not from an install elsewhere on the machine.
 grep -qx "tzo-gw-factoryinfo_DIR:PATH=$prefix/$libdir/cmake/tzo-gw-factoryinfo" \
     "$scratch/cmake/CMakeCache.txt"
@@ -53,6 +63,6 @@ pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.2'
 read -r -a pc_flags <<<"$(pkg-config --cflags --libs tzo-gw-factoryinfo)"
 (
     set -x
-    "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" -o "$scratch/consumer-pc"
+    "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
 )
 run_consumer "$scratch/consumer-pc"
