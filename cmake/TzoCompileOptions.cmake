@@ -8,21 +8,36 @@ function(tzo_set_warnings target)
     endif()
 endfunction()
 
-# A shared library that exports only what is marked in its header and named in its linker
-# version script. Hidden visibility keeps internal functions out; the version script also keeps
-# out the instantiations of standard templates, which the standard headers mark visible.
-function(tzo_set_library_options target version_script)
+# tzo_add_shared_library(TARGET EXPORT_NAME name VERSION x.y.z SOVERSION n
+#                        INCLUDE_DIR dir VERSION_SCRIPT file SOURCES ...)
+# A shared library, aliased as tzo::<name>, with its public headers under INCLUDE_DIR. It exports
+# only what is marked in its header and named in its linker version script: hidden visibility
+# keeps internal functions out, and the version script also keeps out the instantiations of
+# standard templates, which the standard headers mark visible.
+function(tzo_add_shared_library target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg
+        "" "EXPORT_NAME;VERSION;SOVERSION;INCLUDE_DIR;VERSION_SCRIPT" "SOURCES")
+    add_library(${target} SHARED ${arg_SOURCES})
+    add_library(tzo::${arg_EXPORT_NAME} ALIAS ${target})
+    target_include_directories(${target}
+        PUBLIC
+            $<BUILD_INTERFACE:${arg_INCLUDE_DIR}>
+            $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
+    )
     target_compile_features(${target} PUBLIC cxx_std_11)
     set_target_properties(${target} PROPERTIES
+        EXPORT_NAME ${arg_EXPORT_NAME}
+        VERSION ${arg_VERSION}
+        SOVERSION ${arg_SOVERSION}
         CXX_STANDARD 17
         CXX_STANDARD_REQUIRED ON
         CXX_EXTENSIONS OFF
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
-        LINK_DEPENDS "${version_script}"
+        LINK_DEPENDS "${arg_VERSION_SCRIPT}"
     )
     target_link_options(${target} PRIVATE
-        "LINKER:--version-script=${version_script}"
+        "LINKER:--version-script=${arg_VERSION_SCRIPT}"
         "LINKER:--no-undefined"
         "LINKER:--as-needed"
     )
