@@ -2,6 +2,9 @@
 # Installs the Debian packages that building and testing the project need, if any is missing.
 # Quiet when everything is there. Installing needs root; otherwise the missing packages are
 # listed and the script fails.
+#
+#   scripts/install-deps.sh           what scripts/test.sh needs
+#   scripts/install-deps.sh --full    also what scripts/test.sh --full needs
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,14 @@ packages=(
     pkg-config     # the package test
     util-linux     # unshare, for the tests
 )
+if [[ ${1:-} == --full ]]; then
+    packages+=(
+        clang              # the fuzz targets (libFuzzer) and their coverage build
+        libclang-rt-14-dev # libFuzzer and clang's sanitizer and profile runtimes
+        llvm-14            # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
+        valgrind           # the leak check of loading and unloading the library
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

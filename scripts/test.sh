@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and tests the project.
 #
-#   scripts/test.sh           the Release tree build/
-#   scripts/test.sh --full    also build-platform-crypto/, linked against a separately staged
-#                             crypto library, and the Debug tree build-sanitize/, with ASan
-#                             and UBSan
+#   scripts/test.sh           the Release tree build/, without the tests labelled slow
+#   scripts/test.sh --full    every test in build/; also build-platform-crypto/, linked against a
+#                             separately staged crypto library, the Debug tree build-sanitize/,
+#                             with ASan and UBSan, the concurrency tests in build-tsan/ under
+#                             ThreadSanitizer, and the fuzz targets of fuzz/ (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -21,6 +22,11 @@ case "$*" in
 esac
 
 jobs=2
+# The slow tests (thousands of runs of the tool, valgrind) are left to the full run.
+ctest_selection=(-LE slow)
+if $full; then
+    ctest_selection=()
+fi
 
 # test_tree DIR CMAKE-ARGUMENTS...: configures, builds and tests one build tree.
 test_tree() {
@@ -29,7 +35,7 @@ test_tree() {
     echo "=== $dir"
     cmake -S . -B "$dir" -DTZO_FACTORYINFO_WERROR=ON "$@"
     cmake --build "$dir" -j"$jobs"
-    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs" "${ctest_selection[@]}"
 }
 
 test_release() {
@@ -54,9 +60,31 @@ test_platform_crypto() {
         -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage"
 }
 
-scripts/install-deps.sh
+# Threads building and sharing objects, under ThreadSanitizer: only the stress tests are built.
+test_tsan() {
+    echo "=== build-tsan"
+    cmake -S . -B build-tsan -DTZO_FACTORYINFO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS=-fsanitize=thread
+    cmake --build build-tsan -j"$jobs" --target factoryinfo-stress-tests
+    TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
+        build-tsan/tests/factoryinfo-stress-tests --gtest_filter='Concurrency.*'
+}
+
+# Every fuzz target for a minute from the seed corpus, then the lines of src/ reached.
+test_fuzz() {
+    echo "=== fuzz"
+    scripts/fuzz.sh 60
+}
+
+if $full; then
+    scripts/install-deps.sh --full
+else
+    scripts/install-deps.sh
+fi
 test_release
 if $full; then
     test_platform_crypto
     test_sanitize
+    test_tsan
+    test_fuzz
 fi

@@ -3,13 +3,12 @@
 // on the intact data or "error reading factory data", and never a result built from part of it.
 #include <tzo/factoryinfo.hpp>
 
+#include "sample_data.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 namespace tzo::factoryinfo {
 namespace {
@@ -58,12 +57,6 @@ std::string rewindFaultOutcome(const std::string& data, std::size_t limit,
     }
 }
 
-// Returns the sample factory data shipped in examples/.
-std::string sampleData() {
-    std::ifstream file(TZO_SAMPLE_FACTORY_DATA, std::ios_base::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 // Returns the offset just past the first line `line` of `data` and its LF, if it has one.
 std::size_t endOfLine(const std::string& data, const std::string& line) {
     for (std::size_t start = 0;;) {
@@ -102,7 +95,7 @@ std::string factoryInfo(std::istream& in) {
 }
 
 TEST(ReadFault, GivesTheIntactResultOrAReadErrorAtEveryOffset) {
-    const std::string sample = sampleData();
+    const std::string sample = test::sampleData();
     ASSERT_NE(sample.find("EndOfData"), std::string::npos) << TZO_SAMPLE_FACTORY_DATA;
     const std::string calibration = "ch1 68 66\r\nch6 70 68\r\n";
     // The checksum section first, CR LF in a body, and a last line without LF.
