@@ -19,20 +19,25 @@ struct Fixture {
     std::string name;
     std::string text;                         // the section text: body lines, each with LF
     std::map<std::string, std::string> pairs; // the first value of each key in the body
-    std::string data;
+    bool checksumFirst;                       // the checksum section before the section
+    std::string data;                         // with the sum of `text` recorded
 };
 
-// Returns the "Checksum" section recording `sum` for section `name`.
-std::string checksumSectionOf(const std::string& name, const std::string& sum) {
-    return "BeginOfChecksum\n" + name + "Type=sha256\n" + name + "Sum=" + sum + "\nEndOfChecksum\n";
+// Returns the data of `fixture` with `sum` recorded as the section's sum.
+std::string dataWithSum(const Fixture& fixture, const std::string& sum) {
+    const std::string& name = fixture.name;
+    const std::string section = "BeginOf" + name + "\n" + fixture.text + "EndOf" + name + "\n";
+    const std::string checksums =
+        "BeginOfChecksum\n" + name + "Type=sha256\n" + name + "Sum=" + sum + "\nEndOfChecksum\n";
+    return (fixture.checksumFirst ? checksums + section : section + checksums) + "EndOfData\n";
 }
 
 // Returns the fixture for section `name` with the lines of `lines` as its body, the checksum
-// section before it when `checksumFirst`, and the sum of `summedText` recorded.
+// section before it when `checksumFirst`.
 Fixture fixtureOf(const std::string& name, const std::string& lines, bool checksumFirst) {
     const std::set<std::string> markers = {"BeginOf" + name, "EndOf" + name, "EndOfData",
                                            "BeginOfChecksum", "EndOfChecksum"};
-    Fixture fixture{name, "", {}, ""};
+    Fixture fixture{name, "", {}, checksumFirst, ""};
     std::istringstream in(lines);
     for (std::string line; std::getline(in, line);) {
         if (markers.count(line) == 0) {
@@ -40,9 +45,7 @@ Fixture fixtureOf(const std::string& name, const std::string& lines, bool checks
         }
     }
     fixture.pairs = pairsOfLines(fixture.text);
-    const std::string section = "BeginOf" + name + "\n" + fixture.text + "EndOf" + name + "\n";
-    const std::string checksums = checksumSectionOf(name, sha256Hex(fixture.text));
-    fixture.data = (checksumFirst ? checksums + section : section + checksums) + "EndOfData\n";
+    fixture.data = dataWithSum(fixture, sha256Hex(fixture.text));
     return fixture;
 }
 
@@ -77,11 +80,7 @@ void checkReaders(const Fixture& fixture) {
 
 // Checks that a sum recorded for other text than the section's is refused.
 void checkWrongSumRefused(const Fixture& fixture) {
-    const std::string right = sha256Hex(fixture.text);
-    const std::string wrong = sha256Hex(fixture.text + "\n");
-    std::string data = fixture.data;
-    data.replace(data.find(right), right.size(), wrong);
-    std::istringstream in(data);
+    std::istringstream in(dataWithSum(fixture, sha256Hex(fixture.text + "\n")));
     require(outcomeOf([&] { return checksumSection(in, fixture.name) ? "true" : "false"; }) ==
                 "!Calculated checksum do not match the provided one",
             "a wrong sum was not refused");
