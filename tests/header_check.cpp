@@ -1,2 +1,3 @@
-// Compiled as C++11 with warnings as errors: the public header must build on device toolchains.
+// Includes the public header alone: it must build on device toolchains, from C++11 on, with
+// warnings as errors.
 #include <tzo/factoryinfo.hpp>
