@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
-# Builds the project into build/ and runs the example program on the sample factory data.
+# Builds the project into build/ and runs the tool on the sample factory data: every pair of
+# the Factoryinfo section, then the verification of both protected sections.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j2
-build/examples/print-factory-info examples/factory-data.txt
+
+sample=examples/factory-data.txt
+run() {
+    echo "\$ tzo-factoryinfo $*"
+    build/tools/tzo-factoryinfo "$@"
+}
+run --file "$sample" list
+run --file "$sample" verify Factoryinfo RadioCalibration

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build tree into a scratch prefix and builds and runs the consumer program against
-# the installed files: through the CMake package, then through pkg-config.
+# the installed files: through the CMake package, then through pkg-config; then runs the
+# installed tool.
 #
 #   test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]
 #
@@ -77,3 +78,10 @@ read -r -a pc_flags <<<"$(pkg-config --cflags --libs tzo-gw-factoryinfo)"
     "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
 )
 run_consumer "$scratch/consumer-pc"
+
+# The installed tool finds the installed library by itself, through its relative run path.
+tool=$prefix/$(cached CMAKE_INSTALL_BINDIR)/tzo-factoryinfo
+if [[ -e $tool ]]; then
+    echo "=== installed tool"
+    LD_LIBRARY_PATH=$crypto_path "$tool" --file "$2/../../examples/factory-data.txt" verify
+fi

@@ -1,0 +1,169 @@
+// get, list, dump, verify and sum: the library's objects turned into output for people and
+// scripts.
+#include "commands.hpp"
+
+#include "formats.hpp"
+
+#include <tzo/crypto.hpp>
+#include <tzo/factoryinfo.hpp>
+
+#include <cstdint>
+#include <limits>
+
+namespace tzo::factoryinfo::tool {
+
+namespace {
+
+constexpr char kFactoryInfoSection[] = "Factoryinfo";
+constexpr char kEndPrefix[] = "EndOf";
+constexpr char kSha256Type[] = "sha256";
+
+constexpr char kReadErrorMessage[] = "error reading factory data";
+constexpr char kUnendedMessage[] = "end of file reached before finding end of section";
+constexpr char kTooLargeMessage[] = "section too large to checksum";
+
+// Throws the failure for a section without a recorded sum when --require-checksum asks for one.
+void requireChecksum(const Invocation& invocation, bool checksumValid, const std::string& name) {
+    if (invocation.requireChecksum && !checksumValid) {
+        throw Failure(kNoChecksum, "no checksum recorded for " + name);
+    }
+}
+
+// Reads and verifies the "Factoryinfo" section.
+FactoryInfo readFactoryInfo(const Invocation& invocation, std::istream& data) {
+    FactoryInfo info(data);
+    requireChecksum(invocation, info.isChecksumValid(), kFactoryInfoSection);
+    return info;
+}
+
+// get KEY...: each value on a line of its own, or one JSON object.
+Outcome get(const Invocation& invocation, std::istream& data) {
+    const FactoryInfo info = readFactoryInfo(invocation, data);
+    Outcome outcome;
+    std::vector<Field> fields;
+    for (const std::string& key : invocation.arguments) {
+        const auto entry = info.entries().find(key);
+        const bool present = entry != info.entries().end();
+        if (!present) {
+            outcome.status = kAbsentKey;
+        }
+        fields.push_back({key, present ? &entry->second : nullptr});
+        outcome.output += present ? entry->second + '\n' : "\n";
+    }
+    if (invocation.format == Format::kJson) {
+        outcome.output = jsonObject(fields);
+    }
+    return outcome;
+}
+
+// list: every pair as key=value, as JSON or as shell assignments.
+Outcome list(const Invocation& invocation, std::istream& data) {
+    const FactoryInfo info = readFactoryInfo(invocation, data);
+    Outcome outcome;
+    switch (invocation.format) {
+    case Format::kJson: {
+        std::vector<Field> fields;
+        for (const auto& [key, value] : info.entries()) {
+            fields.push_back({key, &value});
+        }
+        outcome.output = jsonObject(fields);
+        break;
+    }
+    case Format::kShell:
+        outcome.output = shellAssignments(info.entries());
+        break;
+    case Format::kText:
+        for (const auto& [key, value] : info.entries()) {
+            outcome.output += key + '=' + value + '\n';
+        }
+        break;
+    }
+    return outcome;
+}
+
+// dump SECTION: the section text, byte for byte.
+Outcome dump(const Invocation& invocation, std::istream& data) {
+    const std::string& name = invocation.arguments.front();
+    const Section section(data, name);
+    requireChecksum(invocation, section.isChecksumValid(), name);
+    Outcome outcome;
+    outcome.output = section.dump();
+    return outcome;
+}
+
+// verify [SECTION]...: one line per section; failures are collected so that every section is
+// checked and reported.
+Outcome verify(const Invocation& invocation, std::istream& data) {
+    std::vector<std::string> names = invocation.arguments;
+    if (names.empty()) {
+        names.push_back(kFactoryInfoSection);
+    }
+
+    Outcome outcome;
+    for (const std::string& name : names) {
+        try {
+            const Section section(data, name);
+            if (section.isChecksumValid()) {
+                outcome.output += name + ": verified\n";
+            } else {
+                outcome.output += name + ": no checksum recorded\n";
+                outcome.status = kNoChecksum;
+            }
+        } catch (const std::invalid_argument& error) {
+            outcome.failures.push_back(name + ": " + error.what());
+        }
+    }
+    if (!outcome.failures.empty()) {
+        outcome.status = kDataError;
+    }
+    return outcome;
+}
+
+// Returns the text of section `name`, read as verification reads it. Throws when the section
+// is missing or not ended, or a read fails; a wrong recorded sum does not matter here.
+std::string sectionText(std::istream& data, const std::string& name) {
+    std::string lastLine;
+    std::string text = getSectionAsString(data, name, lastLine);
+    if (data.bad() || (data.fail() && !data.eof())) {
+        throw std::invalid_argument(kReadErrorMessage);
+    }
+    if (lastLine != kEndPrefix + name) {
+        throw std::invalid_argument(kUnendedMessage);
+    }
+    return text;
+}
+
+// sum SECTION: the two lines that record the section's sum in the "Checksum" section.
+Outcome sum(const Invocation& invocation, std::istream& data) {
+    const std::string& name = invocation.arguments.front();
+    const std::string text = sectionText(data, name);
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::invalid_argument(kTooLargeMessage);
+    }
+    const std::string digest =
+        tzo::crypto::calculateSha256(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                     static_cast<std::uint32_t>(text.size()));
+    Outcome outcome;
+    outcome.output = name + "Type=" + kSha256Type + '\n' + name + "Sum=" + digest + '\n';
+    return outcome;
+}
+
+} // namespace
+
+Outcome runCommand(const Invocation& invocation, std::istream& data) {
+    switch (invocation.command) {
+    case Command::kGet:
+        return get(invocation, data);
+    case Command::kList:
+        return list(invocation, data);
+    case Command::kDump:
+        return dump(invocation, data);
+    case Command::kVerify:
+        return verify(invocation, data);
+    case Command::kSum:
+        return sum(invocation, data);
+    }
+    return {};
+}
+
+} // namespace tzo::factoryinfo::tool

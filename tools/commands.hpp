@@ -1,0 +1,29 @@
+// The tool's commands, each run on factory data that is already open.
+#ifndef TZO_FACTORYINFO_TOOL_COMMANDS_HPP
+#define TZO_FACTORYINFO_TOOL_COMMANDS_HPP
+
+#include "options.hpp"
+#include "status.hpp"
+
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace tzo::factoryinfo::tool {
+
+// What a command produced: the exit status, the text for standard output, and the failures for
+// standard error. Output is only ever written when there are no failures.
+struct Outcome {
+    ExitStatus status = kSuccess;
+    std::string output;
+    std::vector<std::string> failures;
+};
+
+// Runs the command of `invocation` on the seekable factory data `data`.
+// Returns its outcome. Throws Failure, or std::invalid_argument with the library's message,
+// when the command fails as a whole.
+Outcome runCommand(const Invocation& invocation, std::istream& data);
+
+} // namespace tzo::factoryinfo::tool
+
+#endif // TZO_FACTORYINFO_TOOL_COMMANDS_HPP

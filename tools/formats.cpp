@@ -1,0 +1,175 @@
+// JSON and POSIX shell output of key/value pairs.
+#include "formats.hpp"
+
+#include <cstddef>
+#include <cstdio>
+#include <set>
+#include <stdexcept>
+
+namespace tzo::factoryinfo::tool {
+
+namespace {
+
+constexpr char kReplacementCharacter[] = "\\ufffd";
+
+// Returns the length of the well-formed UTF-8 sequence that starts at `text[at]`, or 0 when the
+// byte there does not start one (a stray continuation byte, an overlong form, a surrogate, a
+// code point above U+10FFFF or a sequence cut short).
+std::size_t utf8SequenceLength(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+
+    std::size_t length = 0;
+    unsigned char secondMin = 0x80;
+    unsigned char secondMax = 0xbf;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        secondMin = lead == 0xe0 ? 0xa0 : 0x80; // no overlong forms
+        secondMax = lead == 0xed ? 0x9f : 0xbf; // no surrogates
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        secondMin = lead == 0xf0 ? 0x90 : 0x80; // no overlong forms
+        secondMax = lead == 0xf4 ? 0x8f : 0xbf; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+
+    if (text.size() - at < length || byte(1) < secondMin || byte(1) > secondMax) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xbf) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// Appends the JSON form of the ASCII byte `c` to `out`.
+void appendJsonAscii(std::string& out, char c) {
+    switch (c) {
+    case '"':
+        out += "\\\"";
+        return;
+    case '\\':
+        out += "\\\\";
+        return;
+    case '\b':
+        out += "\\b";
+        return;
+    case '\f':
+        out += "\\f";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    default:
+        break;
+    }
+    if (static_cast<unsigned char>(c) < 0x20) {
+        char escape[7];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+        out += escape;
+        return;
+    }
+    out += c;
+}
+
+// Returns true when `c` may appear in a shell variable name at all; a leading digit is
+// handled by the caller.
+bool isShellNameByte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+} // namespace
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length == 0) {
+            out += kReplacementCharacter;
+            ++at;
+        } else if (length == 1) {
+            appendJsonAscii(out, text[at]);
+            ++at;
+        } else {
+            out.append(text, at, length);
+            at += length;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string jsonObject(const std::vector<Field>& fields) {
+    std::set<std::string> written;
+    std::string out = "{";
+    for (const Field& field : fields) {
+        if (!written.insert(field.key).second) {
+            continue;
+        }
+        if (written.size() > 1) {
+            out += ',';
+        }
+        out += jsonString(field.key);
+        out += ':';
+        out += field.value ? jsonString(*field.value) : "null";
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string shellQuote(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+std::string shellName(const std::string& key) {
+    std::string name;
+    if (key.empty() || (key[0] >= '0' && key[0] <= '9')) {
+        name += '_';
+    }
+    for (const char c : key) {
+        name += isShellNameByte(c) ? c : '_';
+    }
+    return name;
+}
+
+std::string shellAssignments(const std::map<std::string, std::string>& entries) {
+    std::set<std::string> names;
+    std::string out;
+    for (const auto& [key, value] : entries) {
+        const std::string name = shellName(key);
+        if (!names.insert(name).second) {
+            throw std::invalid_argument("two keys give the shell variable name " + name);
+        }
+        out += name;
+        out += '=';
+        out += shellQuote(value);
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace tzo::factoryinfo::tool

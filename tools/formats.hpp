@@ -1,0 +1,43 @@
+// How the tool writes key/value pairs for programs: JSON and POSIX shell assignments.
+#ifndef TZO_FACTORYINFO_TOOL_FORMATS_HPP
+#define TZO_FACTORYINFO_TOOL_FORMATS_HPP
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tzo::factoryinfo::tool {
+
+// A key and its value; no value for a key that is absent from the data.
+struct Field {
+    std::string key;
+    const std::string* value;
+};
+
+// Returns `text` as a JSON string literal, quotes included. Quotes, backslashes and control
+// characters are escaped. Factory data is bytes, not text: every byte that is not part of a
+// well-formed UTF-8 sequence is written as U+FFFD, so the result is always valid JSON.
+std::string jsonString(const std::string& text);
+
+// Returns one line holding a JSON object with `fields` in the order given, an absent value
+// written as null. A key given more than once appears once, at its first place.
+std::string jsonObject(const std::vector<Field>& fields);
+
+// Returns `text` single-quoted for a POSIX shell: every byte stands for itself, and each
+// single quote becomes '\''.
+std::string shellQuote(const std::string& text);
+
+// Returns the shell variable name for a data key: the key itself when it is a valid name
+// ([A-Za-z_][A-Za-z0-9_]*), otherwise the key with every other byte replaced by "_" and, when
+// it is empty or starts with a digit, "_" put in front.
+std::string shellName(const std::string& key);
+
+// Returns one line NAME='value' per pair, in the order of `entries`.
+// Throws std::invalid_argument when two keys give the same variable name, since one
+// assignment would silently overwrite the other.
+std::string shellAssignments(const std::map<std::string, std::string>& entries);
+
+} // namespace tzo::factoryinfo::tool
+
+#endif // TZO_FACTORYINFO_TOOL_FORMATS_HPP

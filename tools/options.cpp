@@ -1,0 +1,200 @@
+// Command-line parsing with getopt_long, and the help text that documents it.
+#include "options.hpp"
+
+#include "status.hpp"
+
+#include <getopt.h>
+
+#include <cstddef>
+#include <limits>
+
+namespace tzo::factoryinfo::tool {
+
+namespace {
+
+constexpr std::size_t kAnyNumber = std::numeric_limits<std::size_t>::max();
+
+// What one command takes.
+struct CommandRule {
+    const char* name;
+    Command command;
+    const char* argumentName; // for messages; nullptr when the command takes none
+    std::size_t minArguments;
+    std::size_t maxArguments;
+    bool takesRequireChecksum;
+    bool takesJson;
+    bool takesShell;
+};
+
+constexpr CommandRule kCommandRules[] = {
+    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false},
+    {"list", Command::kList, nullptr, 0, 0, true, true, true},
+    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false},
+    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false},
+    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false},
+};
+
+constexpr char kShortOptions[] = ":f:rjshV";
+constexpr option kLongOptions[] = {
+    {"file", required_argument, nullptr, 'f'},
+    {"require-checksum", no_argument, nullptr, 'r'},
+    {"json", no_argument, nullptr, 'j'},
+    {"shell", no_argument, nullptr, 's'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Throws the usage failure with `message`.
+[[noreturn]] void usageError(const std::string& message) {
+    throw Failure(kUsageError, message);
+}
+
+// Returns the unknown option that getopt_long just rejected: a short one by its letter (it may
+// stand inside a group like -rx), a long one as the user wrote it.
+std::string unknownOption(char* argv[]) {
+    if (optopt != 0) {
+        return std::string("-") + static_cast<char>(optopt);
+    }
+    return argv[optind - 1];
+}
+
+// Sets the output format to `format`, unless another one was already chosen.
+void chooseFormat(Invocation& invocation, Format format) {
+    if (invocation.format != Format::kText && invocation.format != format) {
+        usageError("--json and --shell cannot be combined");
+    }
+    invocation.format = format;
+}
+
+// Reads the options of `argv` into `invocation`, leaving optind at the first operand.
+void parseOptions(int argc, char* argv[], Invocation& invocation) {
+    optind = 0; // start afresh, in case of an earlier parse in this process
+    opterr = 0; // every message goes through Failure, not straight to stderr
+    int option;
+    while ((option = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
+        switch (option) {
+        case 'f':
+            invocation.file = optarg;
+            break;
+        case 'r':
+            invocation.requireChecksum = true;
+            break;
+        case 'j':
+            chooseFormat(invocation, Format::kJson);
+            break;
+        case 's':
+            chooseFormat(invocation, Format::kShell);
+            break;
+        case 'h':
+            invocation.help = true;
+            break;
+        case 'V':
+            invocation.version = true;
+            break;
+        case ':':
+            // An argument can only be missing at the end, where getopt_long has stepped past
+            // the option as written.
+            usageError("option " + std::string(argv[optind - 1]) + " needs an argument");
+        default:
+            usageError("unknown option " + unknownOption(argv));
+        }
+    }
+}
+
+// Returns the rule of the command called `name`. Throws the usage failure if there is none.
+const CommandRule& findCommand(const std::string& name) {
+    for (const CommandRule& rule : kCommandRules) {
+        if (name == rule.name) {
+            return rule;
+        }
+    }
+    usageError("unknown command \"" + name + "\"");
+}
+
+// Checks the options and the number of arguments against what the command of `rule` takes.
+void checkAgainstRule(const Invocation& invocation, const CommandRule& rule) {
+    const std::string command = rule.name;
+    const std::size_t count = invocation.arguments.size();
+    if (count < rule.minArguments) {
+        usageError(command + " needs " + rule.argumentName);
+    }
+    if (count > rule.maxArguments) {
+        usageError(rule.maxArguments == 0 ? command + " takes no arguments"
+                                          : command + " takes one " + rule.argumentName);
+    }
+    if (invocation.requireChecksum && !rule.takesRequireChecksum) {
+        usageError("--require-checksum does not apply to " + command);
+    }
+    if (invocation.format == Format::kJson && !rule.takesJson) {
+        usageError("--json does not apply to " + command);
+    }
+    if (invocation.format == Format::kShell && !rule.takesShell) {
+        usageError("--shell does not apply to " + command);
+    }
+}
+
+} // namespace
+
+Invocation parseArguments(int argc, char* argv[]) {
+    Invocation invocation;
+    parseOptions(argc, argv, invocation);
+    if (invocation.help || invocation.version) {
+        return invocation;
+    }
+    if (optind >= argc) {
+        usageError("no command given");
+    }
+
+    const CommandRule& rule = findCommand(argv[optind]);
+    invocation.command = rule.command;
+    invocation.arguments.assign(argv + optind + 1, argv + argc);
+    checkAgainstRule(invocation, rule);
+    return invocation;
+}
+
+std::string usageLine() {
+    return std::string("usage: ") + kProgramName +
+           " [OPTION]... COMMAND [ARGUMENT]... (see --help)";
+}
+
+std::string helpText() {
+    return std::string("Usage: ") + kProgramName + " [OPTION]... COMMAND [ARGUMENT]...\n" +
+           "Reads the factory data of a TZO gateway.\n"
+           "\n"
+           "Commands:\n"
+           "  get KEY...           print the value of each KEY of the Factoryinfo section, one\n"
+           "                       per line, in the order given; an empty line for an absent key\n"
+           "  list                 print every pair of the Factoryinfo section as key=value\n"
+           "  dump SECTION         print the text of SECTION exactly as stored\n"
+           "  verify [SECTION]...  check each SECTION (default Factoryinfo) against the sum\n"
+           "                       recorded for it in the Checksum section\n"
+           "  sum SECTION          print the SECTIONType and SECTIONSum lines that record the\n"
+           "                       sum of SECTION in the Checksum section\n"
+           "\n"
+           "Options:\n"
+           "  -f, --file=PATH         read PATH instead of " +
+           kFactoryFile +
+           ";\n"
+           "                          - reads standard input\n"
+           "  -r, --require-checksum  get, list, dump: fail unless a sum is recorded for the\n"
+           "                          section and matches it\n"
+           "  -j, --json              get, list: print one JSON object; an absent key is null,\n"
+           "                          and bytes that are not UTF-8 become U+FFFD\n"
+           "  -s, --shell             list: print NAME='value' lines for a POSIX shell's eval;\n"
+           "                          bytes of a key that a shell name cannot hold become _,\n"
+           "                          with _ in front of an empty key or a leading digit\n"
+           "  -h, --help              print this help and exit\n"
+           "  -V, --version           print the version and exit\n"
+           "\n"
+           "Exit status:\n"
+           "  0  success\n"
+           "  1  the data cannot be read, is malformed, or fails verification\n"
+           "  2  usage error\n"
+           "  3  get: a key is absent\n"
+           "  4  verify, or --require-checksum: no sum is recorded for a section\n"
+           "Standard output gets data only, and nothing when the command fails; every\n"
+           "failure is reported on standard error.\n";
+}
+
+} // namespace tzo::factoryinfo::tool

@@ -1,0 +1,42 @@
+// The tool's command line: what to do, on which data, and how to print it.
+#ifndef TZO_FACTORYINFO_TOOL_OPTIONS_HPP
+#define TZO_FACTORYINFO_TOOL_OPTIONS_HPP
+
+#include <string>
+#include <vector>
+
+namespace tzo::factoryinfo::tool {
+
+inline constexpr char kProgramName[] = "tzo-factoryinfo";
+inline constexpr char kFactoryFile[] = "/dev/mtd/by-label/FACTORY";
+inline constexpr char kStandardInputName[] = "-";
+
+enum class Command { kGet, kList, kDump, kVerify, kSum };
+enum class Format { kText, kJson, kShell };
+
+// One parsed command line.
+struct Invocation {
+    bool help = false;
+    bool version = false;
+    std::string file = kFactoryFile;
+    bool requireChecksum = false;
+    Format format = Format::kText;
+    Command command = Command::kList;
+    std::vector<std::string> arguments;
+};
+
+// Parses the options and the command of `argv`, with getopt_long.
+// Returns the invocation; with help or version set, nothing else is checked.
+// Throws Failure with kUsageError for an unknown option or command, a missing or surplus
+// argument, or an option that the command does not take.
+Invocation parseArguments(int argc, char* argv[]);
+
+// Returns the text of --help.
+std::string helpText();
+
+// Returns the line printed after a usage error.
+std::string usageLine();
+
+} // namespace tzo::factoryinfo::tool
+
+#endif // TZO_FACTORYINFO_TOOL_OPTIONS_HPP
