@@ -83,5 +83,5 @@ run_consumer "$scratch/consumer-pc"
 tool=$prefix/$(cached CMAKE_INSTALL_BINDIR)/tzo-factoryinfo
 if [[ -e $tool ]]; then
     echo "=== installed tool"
-    LD_LIBRARY_PATH=$crypto_path "$tool" --file "$2/../../examples/factory-data.txt" verify
+    LD_LIBRARY_PATH=$crypto_path "${emulator[@]}" "$tool" --file "$2/../../examples/factory-data.txt" verify
 fi
