@@ -3,8 +3,10 @@
 #
 #   scripts/test.sh           the Release tree build/
 #   scripts/test.sh --full    also build-platform-crypto/, linked against a separately staged
-#                             crypto library, and the Debug tree build-sanitize/, with ASan
-#                             and UBSan
+#                             crypto library, the Debug tree build-sanitize/, with ASan
+#                             and UBSan, and for the device (armhf): the tests under qemu-arm
+#                             in build-armhf/, the ABI against the baselines in tests/abi/
+#                             (build-armhf-abi/), and the stripped sizes against their budgets
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -54,9 +56,22 @@ test_platform_crypto() {
         -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage"
 }
 
-scripts/install-deps.sh
+# The device's build, cross-compiled; the tests run under qemu-arm.
+test_armhf() {
+    test_tree build-armhf -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-arm-linux-gnueabihf.cmake
+}
+
+if $full; then
+    scripts/install-deps.sh --full
+else
+    scripts/install-deps.sh
+fi
 test_release
 if $full; then
     test_platform_crypto
     test_sanitize
+    test_armhf
+    scripts/abi-baseline.sh --check
+    scripts/footprint.sh --check
 fi
