@@ -25,7 +25,7 @@ esac
 build=build-armhf-abi
 baselines=tests/abi
 cmake --no-warn-unused-cli -S . -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-arm-linux-gnueabihf.cmake \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$PWD/=" \
     -DTZO_FACTORYINFO_WERROR=ON -DTZO_FACTORYINFO_TESTS=OFF -DTZO_FACTORYINFO_EXAMPLES=OFF \
     -DTZO_FACTORYINFO_TOOL=OFF -DTZO_FACTORYINFO_INSTALL=OFF >/dev/null

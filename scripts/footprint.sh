@@ -21,7 +21,7 @@ esac
 
 build=build-armhf
 cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-arm-linux-gnueabihf.cmake \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake" \
     -DTZO_FACTORYINFO_WERROR=ON -DTZO_FACTORYINFO_TOOL=ON -DTZO_FACTORYINFO_EXAMPLES=ON >/dev/null
 cmake --build "$build" -j2 --target tzo-gw-factoryinfo tzo-gw-crypto tzo-factoryinfo \
     print-factory-info >/dev/null

@@ -59,7 +59,7 @@ test_platform_crypto() {
 # The device's build, cross-compiled; the tests run under qemu-arm.
 test_armhf() {
     test_tree build-armhf -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-arm-linux-gnueabihf.cmake
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake"
 }
 
 if $full; then
