@@ -59,8 +59,10 @@ guard() {
         return 1
     fi
     if ((status != 0)); then
-        echo "abi-baseline: the ABI of $name changed (status $status$( ((status & 8)) &&
-            echo ", incompatible")); if that is deliberate, run scripts/abi-baseline.sh --update" >&2
+        local kind=changed
+        ((status & 8)) && kind="changed incompatibly"
+        echo "abi-baseline: the ABI of $name $kind (abidiff status $status);" \
+            "if that is deliberate, run scripts/abi-baseline.sh --update" >&2
         return 1
     fi
     bash tests/abi/check_symbols.sh "${symbols_args[@]}"

@@ -16,7 +16,8 @@ if [[ ${1:-} == --update ]]; then
     shift
 fi
 if (($# < 6 || $# > 7)); then
-    echo "usage: check_symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME SYMBOL-LIST [NEEDED]" >&2
+    echo "usage: check_symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME" \
+        "SYMBOL-LIST [NEEDED]" >&2
     exit 2
 fi
 nm=$1 readelf=$2 library=$3 file_name=$4 soname=$5 list=$6 needed=${7:-}
