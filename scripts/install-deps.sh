@@ -3,7 +3,7 @@
 # Quiet when everything is there. Installing needs root; otherwise the missing packages are
 # listed and the script fails.
 #
-#   scripts/install-deps.sh           what scripts/test.sh needs
+#   scripts/install-deps.sh           what scripts/test.sh and scripts/example.sh need
 #   scripts/install-deps.sh --full    also what scripts/test.sh --full needs
 set -euo pipefail
 
@@ -14,14 +14,29 @@ packages=(
     pkg-config     # the package test
     util-linux     # unshare, for the tests
 )
-if [[ ${1:-} == --full ]]; then
-    packages+=(
-        clang              # the fuzz targets (libFuzzer) and their coverage build
-        libclang-rt-14-dev # libFuzzer and clang's sanitizer and profile runtimes
-        llvm-14            # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
-        valgrind           # the leak check of loading and unloading the library
-    )
-fi
+
+# Only for the full run: the cross build for the device, run under emulation, and its checks.
+full_packages=(
+    crossbuild-essential-armhf # the armhf cross compiler and binutils
+    libssl-dev:armhf           # the crypto stand-in, for armhf
+    libgtest-dev:armhf         # the unit tests, for armhf
+    libstdc++6:armhf           # the C++ runtime that armhf programs run with under qemu-arm
+    qemu-user                  # qemu-arm, which runs the armhf tests
+    abigail-tools              # abidw and abidiff, for the ABI baselines
+    clang                      # the header check with a second compiler; the fuzz targets
+    libclang-rt-14-dev         # libFuzzer and clang's sanitizer and profile runtimes
+    llvm-14                    # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
+    valgrind                   # the leak check of loading and unloading the library
+)
+
+case "$*" in
+"") ;;
+--full) packages+=("${full_packages[@]}") ;;
+*)
+    echo "usage: scripts/install-deps.sh [--full]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -36,10 +51,15 @@ fi
 if ((EUID != 0)); then
     echo "install-deps: missing Debian packages: ${missing[*]}" >&2
     echo "install-deps: as root, run: apt-get install --no-install-recommends ${missing[*]}" >&2
+    echo "install-deps: (armhf packages need dpkg --add-architecture armhf; apt-get update)" >&2
     exit 1
 fi
 
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# armhf packages come from the same archive once dpkg knows the architecture.
+if [[ " ${missing[*]}" == *:armhf* ]] && ! dpkg --print-foreign-architectures | grep -qx armhf; then
+    dpkg --add-architecture armhf
+fi
 apt-get update
 apt-get install -y --no-install-recommends "${missing[@]}"

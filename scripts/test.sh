@@ -2,10 +2,14 @@
 # Builds and tests the project.
 #
 #   scripts/test.sh           the Release tree build/, without the tests labelled slow
-#   scripts/test.sh --full    every test in build/; also build-platform-crypto/, linked against a
-#                             separately staged crypto library, the Debug tree build-sanitize/,
-#                             with ASan and UBSan, the concurrency tests in build-tsan/ under
-#                             ThreadSanitizer, and the fuzz targets of fuzz/ (scripts/fuzz.sh)
+#   scripts/test.sh --full    every test in build/; also build-platform-crypto/, linked against
+#                             a separately staged crypto library, the Debug tree
+#                             build-sanitize/, with ASan and UBSan, the concurrency tests in
+#                             build-tsan/ under ThreadSanitizer, for the device (armhf): the
+#                             tests under qemu-arm in build-armhf/, the ABI against the
+#                             baselines in tests/abi/ (build-armhf-abi/), and the stripped sizes
+#                             against their budgets; and last the fuzz targets of fuzz/, a
+#                             minute each (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -60,6 +64,12 @@ test_platform_crypto() {
         -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage"
 }
 
+# The device's build, cross-compiled; the tests run under qemu-arm.
+test_armhf() {
+    test_tree build-armhf -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake"
+}
+
 # Threads building and sharing objects, under ThreadSanitizer: only the stress tests are built.
 test_tsan() {
     echo "=== build-tsan"
@@ -86,5 +96,8 @@ if $full; then
     test_platform_crypto
     test_sanitize
     test_tsan
+    test_armhf
+    scripts/abi-baseline.sh --check
+    scripts/footprint.sh --check
     test_fuzz
 fi

@@ -9,6 +9,9 @@
 # that a consumer of a sanitized library is sanitized too. LIBDIR is CMAKE_INSTALL_LIBDIR,
 # by default as cached in BUILD-DIR. Exits 77 (skipped) when the library or header directory
 # is absolute.
+#
+# For a cross build, TZO_PACKAGE_TOOLCHAIN_FILE names the CMake toolchain file for the consumer
+# build and TZO_PACKAGE_EMULATOR (one word-split string) the command that runs its programs.
 set -euo pipefail
 
 if (($# < 4 || $# > 5)); then
@@ -37,6 +40,12 @@ if [[ -n $crypto_library && $crypto_library != *-NOTFOUND ]]; then
     crypto_link=(-Wl,-rpath-link,"$crypto_path")
 fi
 
+toolchain_args=()
+if [[ -n ${TZO_PACKAGE_TOOLCHAIN_FILE:-} ]]; then
+    toolchain_args=(-DCMAKE_TOOLCHAIN_FILE="$TZO_PACKAGE_TOOLCHAIN_FILE")
+fi
+read -r -a emulator <<<"${TZO_PACKAGE_EMULATOR:-}"
+
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
@@ -46,12 +55,14 @@ cmake --install "$build" --prefix "$prefix"
 # Only the consumers run with the installed libraries on LD_LIBRARY_PATH: the linker searches it
 # too, and would hide a link that works nowhere else.
 run_consumer() {
-    LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} "$1"
+    LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} \
+        "${emulator[@]}" "$1"
 }
 
 echo "=== consumer through the CMake package"
 cmake -S "$source" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${flags[*]}" "${crypto_args[@]}"
+    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${flags[*]}" "${toolchain_args[@]}" \
+    "${crypto_args[@]}"
 # The package must come from the scratch prefix, not from an install elsewhere on the machine.
 grep -qx "tzo-gw-factoryinfo_DIR:PATH=$prefix/$libdir/cmake/tzo-gw-factoryinfo" \
     "$scratch/cmake/CMakeCache.txt"
@@ -72,5 +83,5 @@ run_consumer "$scratch/consumer-pc"
 tool=$prefix/$(cached CMAKE_INSTALL_BINDIR)/tzo-factoryinfo
 if [[ -e $tool ]]; then
     echo "=== installed tool"
-    LD_LIBRARY_PATH=$crypto_path "$tool" --file "$2/../../examples/factory-data.txt" verify
+    LD_LIBRARY_PATH=$crypto_path "${emulator[@]}" "$tool" --file "$2/../../examples/factory-data.txt" verify
 fi
