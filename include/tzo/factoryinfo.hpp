@@ -49,6 +49,10 @@ namespace factoryinfo {
 // position and flags, never open or close it, and throw nothing of their own: every outcome is
 // reported through the stream's flags (eof, fail, bad) and, for the section readers, through
 // `lastLine`.
+//
+// Give them a stream without exceptions enabled, as streams come. On a stream whose caller has
+// enabled exceptions, every flag they set throws std::ios_base::failure, which passes through
+// unchanged, here and in the objects below: reaching the end of the data then throws too.
 // ---------------------------------------------------------------------------------------------
 
 // Reads one line, up to and without its LF, into `line`, as std::getline does. If the line read
