@@ -10,11 +10,14 @@ namespace tzo::factoryinfo::detail {
 inline constexpr char kFactoryDevicePath[] = "/dev/mtd/by-label/FACTORY";
 inline constexpr char kOpenErrorMessage[] = "unable to open factory file";
 
-// "/dev/mtd/by-label/FACTORY" opened read-only for the lifetime of this object.
+// "/dev/mtd/by-label/FACTORY" opened read-only for the lifetime of this object. Another path
+// (a copy of a partition image) is for the benchmarks and tests that read as the device does.
 class FactoryDevice {
 public:
-    // Opens the device. Throws std::invalid_argument "unable to open factory file" on failure.
-    FactoryDevice() : m_file(kFactoryDevicePath, std::ios_base::in | std::ios_base::binary) {
+    // Opens the device, or `path`. Throws std::invalid_argument "unable to open factory file" on
+    // failure.
+    explicit FactoryDevice(const char* path = kFactoryDevicePath)
+        : m_file(path, std::ios_base::in | std::ios_base::binary) {
         if (m_file.fail()) {
             throw std::invalid_argument(kOpenErrorMessage);
         }
