@@ -203,6 +203,9 @@ void sha256Floor(benchmark::State& state, const std::string* text) {
 // Collects the time of each run, the median when there are repetitions, by its name.
 class MedianCollector : public benchmark::ConsoleReporter {
 public:
+    // Colours the console output only on a terminal.
+    MedianCollector() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
