@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace tzo::factoryinfo {
@@ -86,27 +87,65 @@ void setBadAfterThrow(std::istream& in) {
     throw;
 }
 
-} // namespace
+// Returns true when `in` may be read, as std::istream::sentry decides for unformatted input (and
+// with its effects: fail set when it may not, a tied stream flushed). The sentry is only built
+// when it has something to do, which is rare and costs more than the read of a line.
+bool readyToRead(std::istream& in) {
+    if (in.good() && in.tie() == nullptr) {
+        return true;
+    }
+    return static_cast<bool>(std::istream::sentry(in, true));
+}
 
-// Works on the stream buffer's get area directly, with the flags and exceptions of std::getline,
-// which copies and checks far more per line.
-std::istream& getLine(std::istream& in, std::string& line) {
-    const std::istream::sentry ready(in, true);
-    if (!ready) {
-        return in; // the sentry has set fail
+// Reads a line of `buffer` that lies whole, with its LF, in the get area, without copying it;
+// call it when the buffer is not at the end of the data.
+// Returns the line, or nothing (with nothing read) when the get area ends before an LF; the
+// caller then reads the line with readRestOfLine.
+std::optional<std::string_view> lineInGetArea(std::streambuf& buffer) {
+    const char* next = GetArea::next(buffer);
+    const char* end = GetArea::end(buffer);
+    const auto* lf = static_cast<const char*>(std::memchr(next, '\n', end - next));
+    if (lf == nullptr) {
+        return std::nullopt;
+    }
+    const std::string_view line(next, lf - next);
+    GetArea::consume(buffer, line.size() + 1);
+    return line;
+}
+
+// Reads one line of `in` with the flags and exceptions of getLine, `spill` cleared first.
+// Returns the line as a view into the stream buffer when it lies whole in the get area, or into
+// `spill`, which then holds it (also the part read before a failed read); either way valid
+// until the next read of `in`. Returns nothing, and leaves `spill` alone, when `in` was not
+// ready to read.
+std::optional<std::string_view> readLine(std::istream& in, std::string& spill) {
+    if (!readyToRead(in)) {
+        return std::nullopt;
     }
 
-    line.clear();
+    spill.clear();
+    std::string_view line;
     bool taken = false;
     std::ios_base::iostate state = std::ios_base::goodbit;
     try {
-        state = readRestOfLine(*in.rdbuf(), line, taken);
+        std::streambuf& buffer = *in.rdbuf();
+        using Traits = std::streambuf::traits_type;
+        if (Traits::eq_int_type(buffer.sgetc(), Traits::eof())) {
+            state = std::ios_base::eofbit;
+        } else if (const std::optional<std::string_view> whole = lineInGetArea(buffer)) {
+            line = *whole;
+            taken = true;
+        } else {
+            state = readRestOfLine(buffer, spill, taken);
+            line = spill;
+        }
     } catch (const abi::__forced_unwind&) {
         // A cancelled thread: the unwinding must go on whatever the stream asks for.
         setBadAfterThrow(in);
         throw;
     } catch (...) {
         setBadAfterThrow(in);
+        line = spill;
     }
 
     if (!taken) {
@@ -117,21 +156,36 @@ std::istream& getLine(std::istream& in, std::string& line) {
     if (state != std::ios_base::goodbit) {
         in.setstate(state);
     }
+    return line;
+}
+
+} // namespace
+
+// Works on the stream buffer's get area directly, with the flags and exceptions of std::getline,
+// which copies and checks far more per line.
+std::istream& getLine(std::istream& in, std::string& line) {
+    const std::optional<std::string_view> read = readLine(in, line);
+    if (read && read->data() != line.data()) {
+        // readLine has cleared `line`; appending to it is cheaper than assigning.
+        line.append(read->data(), read->size());
+    }
     return in;
 }
+
+// Compares the lines where they lie in the stream buffer: most of the data is passed over here.
 std::istream& seekBeginOfSection(std::istream& in, const std::string& name) {
     // Clear first: a stream with fail set ignores the seek.
     in.clear();
     in.seekg(0, std::ios_base::beg);
 
     const std::string beginMarker = kBeginPrefix + name;
-    std::string line;
-    while (getLine(in, line)) {
-        if (line == beginMarker) {
-            break;
+    std::string spill;
+    for (;;) {
+        const std::optional<std::string_view> line = readLine(in, spill);
+        if (in.fail() || *line == beginMarker) {
+            return in;
         }
     }
-    return in;
 }
 
 std::string getSectionAsString(std::istream& in, const std::string& name, std::string& lastLine) {
