@@ -12,6 +12,7 @@
 #include <tzo/factoryinfo.hpp>
 
 #include "factory_device.hpp"
+#include "read_count.hpp"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -84,18 +86,24 @@ std::string tailSections(FactoryData& data) {
            "EndOfData\n";
 }
 
-// Returns filler sections of about `size` bytes, of key/value lines of 33 bytes.
+// Returns filler sections of at most `size` bytes and less than one line short of it, of
+// key/value lines of 33 bytes, kFillerLinesPerSection to a section.
 std::string fillerSections(std::size_t size) {
     std::string filler;
-    for (std::uint32_t section = 0; filler.size() < size; ++section) {
+    for (std::uint32_t section = 0;; ++section) {
+        const std::string name = "Block" + std::to_string(1000 + section);
+        const std::size_t markers = sectionOf(name, "").size();
         std::string body;
         for (std::uint32_t line = 0; line < kFillerLinesPerSection; ++line) {
-            body += "Param" + std::to_string(10 + line) + "=" + hexDigits(24, section * 64 + line) +
-                    "\n";
+            const std::string next = "Param" + std::to_string(10 + line) + "=" +
+                                     hexDigits(24, section * 64 + line) + "\n";
+            if (filler.size() + markers + body.size() + next.size() > size) {
+                return body.empty() ? filler : filler + sectionOf(name, body);
+            }
+            body += next;
         }
-        filler += sectionOf("Block" + std::to_string(1000 + section), body);
+        filler += sectionOf(name, body);
     }
-    return filler;
 }
 
 // Returns the path of a new temporary file holding `text`; exits when it cannot be written.
@@ -294,10 +302,69 @@ void printTables(const MedianCollector& times,
                 "\n|---|--:|--:|\n");
     for (const auto& data : sizes) {
         const double pass = times.microseconds("getLine pass", *data);
+        if (pass < 0 || times.microseconds("FactoryInfo", *data) < 0 ||
+            times.microseconds("memchr split", *data) < 0) {
+            continue;
+        }
         std::printf("| %s | %.2f | %.2f |\n", data->label.c_str(),
                     times.microseconds("FactoryInfo", *data) / pass,
                     pass / times.microseconds("memchr split", *data));
     }
+}
+
+// ----- flash reads -----
+
+// Returns what constructing FactoryInfo and Section reads of the file `path`, in this order, as
+// the objects open the device, or through a std::ifstream with its default buffer.
+std::vector<std::optional<fi::test::ReadCount>> readsOfObjects(const std::string& path,
+                                                               bool asDevice) {
+    const auto construct = [&path, asDevice](auto readObject) {
+        return fi::test::readCountOf([&] {
+            if (asDevice) {
+                fi::detail::FactoryDevice device(path.c_str());
+                readObject(device.stream());
+            } else {
+                std::ifstream file(path, std::ios_base::binary);
+                readObject(file);
+            }
+        });
+    };
+    return {construct([](std::istream& in) { fi::FactoryInfo info(in); }),
+            construct([](std::istream& in) { fi::Section section(in, kSectionName); })};
+}
+
+// Prints the bytes and read calls that reach the file per construction, for the 4 KiB data at
+// the start of a 64 KiB partition whose erased rest reads as 0xff, and for the largest data.
+void printFlashReads(const std::vector<std::unique_ptr<FactoryData>>& sizes) {
+    const FactoryData& small = *sizes.front();
+    const std::string partition =
+        writeTemporaryFile(small.text + std::string(64 * 1024 - small.text.size(), '\xff'));
+    const struct {
+        std::string label;
+        std::string path;
+        std::size_t dataSize;
+    } images[] = {{small.label + " data in a 64 KiB partition", partition, small.text.size()},
+                  {sizes.back()->label + " data", sizes.back()->path, sizes.back()->text.size()}};
+
+    std::printf("\nReads per construction (three passes each):\n\n"
+                "| image | data bytes | stream | object | bytes read | read calls |\n"
+                "|---|--:|---|---|--:|--:|\n");
+    for (const auto& image : images) {
+        for (const bool asDevice : {true, false}) {
+            const auto counts = readsOfObjects(image.path, asDevice);
+            const char* objects[] = {"FactoryInfo", "Section"};
+            for (std::size_t i = 0; i < counts.size(); ++i) {
+                if (!counts[i]) {
+                    std::printf("(no read counts in /proc/thread-self/io)\n");
+                    return;
+                }
+                std::printf("| %s | %zu | %s | %s | %lld | %lld |\n", image.label.c_str(),
+                            image.dataSize, asDevice ? "FactoryDevice" : "std::ifstream",
+                            objects[i], counts[i]->bytes, counts[i]->calls);
+            }
+        }
+    }
+    unlink(partition.c_str());
 }
 
 // Registers every case and floor on `data` under "name/size".
@@ -353,6 +420,7 @@ int main(int argc, char** argv) {
         MedianCollector times;
         benchmark::RunSpecifiedBenchmarks(&times);
         printTables(times, sizes);
+        printFlashReads(sizes);
     }
     for (const auto& data : sizes) {
         unlink(data->path.c_str());

@@ -2,6 +2,9 @@
 # Installs the Debian packages that building and testing the project need, if any is missing.
 # Quiet when everything is there. Installing needs root; otherwise the missing packages are
 # listed and the script fails.
+#
+#   scripts/install-deps.sh           what scripts/test.sh needs
+#   scripts/install-deps.sh --full    also what scripts/test.sh --full and scripts/bench.sh need
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,19 @@ packages=(
     pkg-config     # the package test
     util-linux     # unshare, for the tests
 )
+
+full_packages=(
+    libbenchmark-dev # the benchmarks: built in the full run, run by scripts/bench.sh
+)
+
+case "$*" in
+"") ;;
+--full) packages+=("${full_packages[@]}") ;;
+*)
+    echo "usage: scripts/install-deps.sh [--full]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

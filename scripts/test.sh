@@ -3,8 +3,8 @@
 #
 #   scripts/test.sh           the Release tree build/
 #   scripts/test.sh --full    also build-platform-crypto/, linked against a separately staged
-#                             crypto library, and the Debug tree build-sanitize/, with ASan
-#                             and UBSan
+#                             crypto library, the Debug tree build-sanitize/, with ASan and
+#                             UBSan, and the benchmarks in build-bench/, run briefly
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -54,9 +54,24 @@ test_platform_crypto() {
         -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage"
 }
 
-scripts/install-deps.sh
+# The benchmarks are built, and run once with the least measuring time, so that they keep
+# working; scripts/bench.sh is what measures.
+test_bench() {
+    echo "=== build-bench"
+    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTZO_FACTORYINFO_BENCHMARKS=ON \
+        -DTZO_FACTORYINFO_TESTS=OFF -DTZO_FACTORYINFO_WERROR=ON
+    cmake --build build-bench -j"$jobs" --target factoryinfo-bench
+    build-bench/bench/factoryinfo-bench --benchmark_min_time=0.001 >/dev/null
+}
+
+if $full; then
+    scripts/install-deps.sh --full
+else
+    scripts/install-deps.sh
+fi
 test_release
 if $full; then
     test_platform_crypto
     test_sanitize
+    test_bench
 fi
