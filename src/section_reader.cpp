@@ -104,7 +104,9 @@ bool readyToRead(std::istream& in) {
 std::optional<std::string_view> lineInGetArea(std::streambuf& buffer) {
     const char* next = GetArea::next(buffer);
     const char* end = GetArea::end(buffer);
-    const auto* lf = static_cast<const char*>(std::memchr(next, '\n', end - next));
+    // An unbuffered stream buffer has no get area at all: its pointers may be null.
+    const auto* lf =
+        next == end ? nullptr : static_cast<const char*>(std::memchr(next, '\n', end - next));
     if (lf == nullptr) {
         return std::nullopt;
     }
