@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 namespace tzo::factoryinfo {
@@ -99,16 +98,16 @@ bool readyToRead(std::istream& in) {
 
 // Reads a line of `buffer` that lies whole, with its LF, in the get area, without copying it;
 // call it when the buffer is not at the end of the data.
-// Returns the line, or nothing (with nothing read) when the get area ends before an LF; the
-// caller then reads the line with readRestOfLine.
-std::optional<std::string_view> lineInGetArea(std::streambuf& buffer) {
+// Returns the line, or a view without data (nothing read) when the get area ends before an LF;
+// the caller then reads the line with readRestOfLine.
+std::string_view lineInGetArea(std::streambuf& buffer) {
     const char* next = GetArea::next(buffer);
     const char* end = GetArea::end(buffer);
     // An unbuffered stream buffer has no get area at all: its pointers may be null.
     const auto* lf =
         next == end ? nullptr : static_cast<const char*>(std::memchr(next, '\n', end - next));
     if (lf == nullptr) {
-        return std::nullopt;
+        return {};
     }
     const std::string_view line(next, lf - next);
     GetArea::consume(buffer, line.size() + 1);
@@ -118,11 +117,11 @@ std::optional<std::string_view> lineInGetArea(std::streambuf& buffer) {
 // Reads one line of `in` with the flags and exceptions of getLine, `spill` cleared first.
 // Returns the line as a view into the stream buffer when it lies whole in the get area, or into
 // `spill`, which then holds it (also the part read before a failed read); either way valid
-// until the next read of `in`. Returns nothing, and leaves `spill` alone, when `in` was not
-// ready to read.
-std::optional<std::string_view> readLine(std::istream& in, std::string& spill) {
+// until the next read of `in`. Returns a view without data (a line never is), and leaves
+// `spill` alone, when `in` was not ready to read.
+std::string_view readLine(std::istream& in, std::string& spill) {
     if (!readyToRead(in)) {
-        return std::nullopt;
+        return {};
     }
 
     spill.clear();
@@ -134,8 +133,8 @@ std::optional<std::string_view> readLine(std::istream& in, std::string& spill) {
         using Traits = std::streambuf::traits_type;
         if (Traits::eq_int_type(buffer.sgetc(), Traits::eof())) {
             state = std::ios_base::eofbit;
-        } else if (const std::optional<std::string_view> whole = lineInGetArea(buffer)) {
-            line = *whole;
+        } else if (const std::string_view whole = lineInGetArea(buffer); whole.data() != nullptr) {
+            line = whole;
             taken = true;
         } else {
             state = readRestOfLine(buffer, spill, taken);
@@ -166,10 +165,10 @@ std::optional<std::string_view> readLine(std::istream& in, std::string& spill) {
 // Works on the stream buffer's get area directly, with the flags and exceptions of std::getline,
 // which copies and checks far more per line.
 std::istream& getLine(std::istream& in, std::string& line) {
-    const std::optional<std::string_view> read = readLine(in, line);
-    if (read && read->data() != line.data()) {
+    const std::string_view read = readLine(in, line);
+    if (read.data() != nullptr && read.data() != line.data()) {
         // readLine has cleared `line`; appending to it is cheaper than assigning.
-        line.append(read->data(), read->size());
+        line.append(read.data(), read.size());
     }
     return in;
 }
@@ -183,8 +182,8 @@ std::istream& seekBeginOfSection(std::istream& in, const std::string& name) {
     const std::string beginMarker = kBeginPrefix + name;
     std::string spill;
     for (;;) {
-        const std::optional<std::string_view> line = readLine(in, spill);
-        if (in.fail() || *line == beginMarker) {
+        const std::string_view line = readLine(in, spill);
+        if (in.fail() || line == beginMarker) {
             return in;
         }
     }
