@@ -7,7 +7,8 @@
 //
 // The floors are reading the file once with read(2), splitting it into lines once with memchr,
 // and one SHA-256 of the summed section text. After the usual console output the program prints
-// a Markdown table of the medians (or single runs), each case as a ratio to its floor.
+// Markdown tables: the medians (or single runs), each case as a ratio to its floor; the scaling
+// with the data size; and the bytes and read(2) calls that each construction reads of the file.
 #include <tzo/crypto.hpp>
 #include <tzo/factoryinfo.hpp>
 
@@ -37,7 +38,7 @@ constexpr std::size_t kFillerLinesPerSection = 32;
 
 // Factory data of one size, and the temporary file that holds it.
 struct FactoryData {
-    std::string label;           // "4 KiB", ...
+    std::string label;           // "4KiB", ...
     std::string text;            // the whole data
     std::string factoryInfoText; // the section text of "Factoryinfo"
     std::string sectionText;     // the section text of kSectionName
