@@ -4,7 +4,7 @@
 # listed and the script fails.
 #
 #   scripts/install-deps.sh           what scripts/test.sh and scripts/example.sh need
-#   scripts/install-deps.sh --full    also what scripts/test.sh --full needs
+#   scripts/install-deps.sh --full    also what scripts/test.sh --full and scripts/bench.sh need
 set -euo pipefail
 
 packages=(
@@ -27,6 +27,7 @@ full_packages=(
     libclang-rt-14-dev         # libFuzzer and clang's sanitizer and profile runtimes
     llvm-14                    # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
     valgrind                   # the leak check of loading and unloading the library
+    libbenchmark-dev           # the benchmarks: built in the full run, run by scripts/bench.sh
 )
 
 case "$*" in

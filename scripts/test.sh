@@ -8,8 +8,9 @@
 #                             build-tsan/ under ThreadSanitizer, for the device (armhf): the
 #                             tests under qemu-arm in build-armhf/, the ABI against the
 #                             baselines in tests/abi/ (build-armhf-abi/), and the stripped sizes
-#                             against their budgets; and last the fuzz targets of fuzz/, a
-#                             minute each (scripts/fuzz.sh)
+#                             against their budgets; the benchmarks in build-bench/, run briefly;
+#                             and last the fuzz targets of fuzz/, a minute each
+#                             (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -86,6 +87,16 @@ test_fuzz() {
     scripts/fuzz.sh 60
 }
 
+# The benchmarks are built, and run once with the least measuring time, so that they keep
+# working; scripts/bench.sh is what measures.
+test_bench() {
+    echo "=== build-bench"
+    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTZO_FACTORYINFO_BENCHMARKS=ON \
+        -DTZO_FACTORYINFO_TESTS=OFF -DTZO_FACTORYINFO_WERROR=ON
+    cmake --build build-bench -j"$jobs" --target factoryinfo-bench
+    build-bench/bench/factoryinfo-bench --benchmark_min_time=0.001 >/dev/null
+}
+
 if $full; then
     scripts/install-deps.sh --full
 else
@@ -99,5 +110,6 @@ if $full; then
     test_armhf
     scripts/abi-baseline.sh --check
     scripts/footprint.sh --check
+    test_bench
     test_fuzz
 fi

@@ -5,6 +5,8 @@
 // root; elsewhere the test is skipped with the reason.
 #include <tzo/factoryinfo.hpp>
 
+#include "factory_device.hpp"
+#include "read_count.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -87,6 +90,43 @@ TEST(FactoryDevice, ObjectsReadTheFactoryPartition) {
         if (outcome.rfind("skip:", 0) == 0)
             GTEST_SKIP() << outcome << "; run as root to test it";
         EXPECT_EQ(outcome, c.outcome);
+    }
+}
+
+// Every byte read from the partition is read from the flash chip again, and each constructor
+// makes three passes from the start. Each pass may read the data up to its last line and what
+// is left of that read, never the erased rest of the partition.
+TEST(FactoryDevice, PassesReadNoMoreThanOneReadBeyondTheData) {
+    const std::string body = "SerialNumber=GW4-9\n";
+    const std::string sections = "BeginOfFactoryinfo\n" + body + "EndOfFactoryinfo\n" +
+                                 test::checksumSectionFor("Factoryinfo", body) + "EndOfData\n";
+    const std::string filler = "BeginOfBlock\n" + std::string(10000, 'x') + "\nEndOfBlock\n";
+    for (const std::string& data : {sections, filler + sections}) {
+        char path[] = "/tmp/factoryinfo-test-XXXXXX";
+        close(mkstemp(path));
+        std::ofstream(path, std::ios_base::binary)
+            << data << std::string(65536 - data.size(), '\xff');
+        const auto readInfo = [&path] {
+            detail::FactoryDevice device(path);
+            EXPECT_TRUE(FactoryInfo(device.stream()).isChecksumValid());
+        };
+        const auto readSection = [&path] {
+            detail::FactoryDevice device(path);
+            EXPECT_TRUE(Section(device.stream(), "Factoryinfo").isChecksumValid());
+        };
+        readInfo(); // the crypto library may read its configuration on first use
+        const auto infoCount = test::readCountOf(readInfo);
+        const auto sectionCount = test::readCountOf(readSection);
+        unlink(path);
+        if (!infoCount || !sectionCount)
+            GTEST_SKIP() << "the kernel keeps no read counts in /proc/thread-self/io";
+
+        const long long calls = 3 * (data.size() / detail::kFactoryReadSize + 1);
+        for (const auto& count : {*infoCount, *sectionCount}) {
+            EXPECT_LE(count.calls, calls) << data.size() << " bytes of data";
+            EXPECT_LE(count.bytes, calls * static_cast<long long>(detail::kFactoryReadSize))
+                << data.size() << " bytes of data";
+        }
     }
 }
 

@@ -1,24 +1,76 @@
 // Lines, sections and key/value pairs as the factory data defines them.
 #include <tzo/factoryinfo.hpp>
 
+#include "test_support.hpp"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <streambuf>
 
 namespace tzo::factoryinfo {
 namespace {
 
-// Returns every line that getLine gives for `data`, each with the stream's flags after it, up
-// to and including the first failed read: "line|eof fail" for instance.
-std::string linesOf(const std::string& data) {
-    std::istringstream in(data);
+// Returns every line that `read` gives from `in`, each with the stream's flags after it, up to
+// and including the first failed read or a thrown exception: "line|eof|fail" for instance.
+template <typename Read>
+std::string linesOf(std::istream& in, Read read) {
     std::string line = "unread", lines;
     do {
-        getLine(in, line);
-        lines += line + (in.eof() ? "|eof" : "") + (in.fail() ? "|fail" : "") + "\n";
+        try {
+            read(in, line);
+        } catch (const std::exception& error) {
+            lines += std::string("threw ") + error.what() + "|";
+        }
+        lines += line + (in.eof() ? "|eof" : "") + (in.fail() ? "|fail" : "") +
+                 (in.bad() ? "|bad" : "") + "\n";
     } while (!in.fail());
     return lines;
 }
+
+// Returns every line that getLine gives for `data`, as linesOf does.
+std::string linesOf(const std::string& data) {
+    std::istringstream in(data);
+    return linesOf(in, getLine);
+}
+
+// The line reading that getLine matches: std::getline, with the data end line setting eof.
+std::istream& referenceGetLine(std::istream& in, std::string& line) {
+    if (std::getline(in, line) && line == "EndOfData")
+        in.setstate(std::ios_base::eofbit);
+    return in;
+}
+
+// A stream buffer over `data` that reads ahead at most `chunk` characters at a time; with 0 it
+// keeps no get area and hands out one character per call, as an unbuffered one does.
+class ChunkedBuffer : public std::streambuf {
+public:
+    ChunkedBuffer(std::string data, std::size_t chunk) : m_data(std::move(data)), m_chunk(chunk) {}
+
+protected:
+    int_type underflow() override {
+        if (m_next == m_data.size())
+            return traits_type::eof();
+        if (m_chunk == 0)
+            return traits_type::to_int_type(m_data[m_next]);
+        const std::size_t count = std::min(m_chunk, m_data.size() - m_next);
+        setg(&m_data[m_next], &m_data[m_next], &m_data[m_next] + count);
+        m_next += count;
+        return traits_type::to_int_type(*gptr());
+    }
+    int_type uflow() override {
+        if (m_chunk != 0)
+            return std::streambuf::uflow();
+        return m_next == m_data.size() ? traits_type::eof()
+                                       : traits_type::to_int_type(m_data[m_next++]);
+    }
+
+private:
+    std::string m_data;
+    std::size_t m_chunk;
+    std::size_t m_next = 0;
+};
 
 TEST(GetLine, ReadsLinesAndStopsAtTheDataEndLine) {
     const struct {
@@ -36,6 +88,37 @@ TEST(GetLine, ReadsLinesAndStopsAtTheDataEndLine) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(linesOf(c.data), c.lines) << c.input;
+    }
+}
+
+TEST(GetLine, MatchesStdGetlineOnAnyStreamBufferAndOnReadFaults) {
+    const std::string inputs[] = {
+        "a\nb\n",
+        "",
+        "a\nb",
+        "\n\nEndOfData",
+        "EndOfData\nafter\n",
+        "EndOfData\r\nx",
+        std::string(100, 'x') + "\nEndOfData\n",
+    };
+    for (const std::string& data : inputs) {
+        for (const std::size_t chunk : {0, 1, 3, 64}) {
+            ChunkedBuffer ours(data, chunk), reference(data, chunk);
+            std::istream in(&ours), referenceIn(&reference);
+            EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, referenceGetLine))
+                << data << " read " << chunk << " at a time";
+        }
+        // A fault at the start, inside the first line and after it; with and without exceptions.
+        for (const std::size_t fault : {0, 2, 5}) {
+            for (const auto exceptions : {std::ios_base::goodbit, std::ios_base::badbit}) {
+                test::FaultyBuffer ours(data, fault), reference(data, fault);
+                std::istream in(&ours), referenceIn(&reference);
+                in.exceptions(exceptions);
+                referenceIn.exceptions(exceptions);
+                EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, referenceGetLine))
+                    << data << " failing at " << fault;
+            }
+        }
     }
 }
 
