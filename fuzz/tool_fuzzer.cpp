@@ -14,6 +14,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -31,11 +32,13 @@ std::string dataFile(const std::string& data) {
 }
 
 // Returns the words of `line`, split at blanks, without any that could be a file option: the
-// tool reads the data file given here and nothing else.
+// tool reads the data file given here and nothing else. A word ends at its first NUL, as it
+// would in argv.
 std::vector<std::string> wordsOf(const std::string& line) {
     std::vector<std::string> words;
     std::istringstream in(line);
     for (std::string word; in >> word;) {
+        word.erase(std::min(word.find('\0'), word.size()));
         if (word[0] != '-' || word.find('f') == std::string::npos) {
             words.push_back(word);
         }
