@@ -3,6 +3,7 @@
 #include <tzo/factoryinfo.hpp>
 
 #include "fuzz_support.hpp"
+#include "test_support.hpp"
 
 #include <sstream>
 
@@ -56,6 +57,29 @@ void checkSection(const std::string& data, const std::string& name) {
     }
 }
 
+// Checks that a stream buffer reading ahead `chunk` bytes at a time (none: unbuffered) gives
+// the lines, flags and sections that std::getline and a stream over the whole data give:
+// lines then run across the ends of what the buffer holds.
+void checkChunked(const std::string& data, const std::string& name, std::size_t chunk) {
+    test::ChunkedBuffer chunked(data, chunk);
+    std::istream in(&chunked);
+    std::istringstream reference(data);
+    std::string line, referenceLine;
+    do {
+        getLine(in, line);
+        test::referenceGetLine(reference, referenceLine);
+        require(line == referenceLine, "a line read in chunks differs from std::getline's");
+        require(in.rdstate() == reference.rdstate(), "flags differ from std::getline's");
+    } while (!in.fail());
+
+    std::istringstream whole(data);
+    std::string lastLine, wholeLastLine;
+    require(getSectionAsString(in, name, lastLine) ==
+                    getSectionAsString(whole, name, wholeLastLine) &&
+                lastLine == wholeLastLine && in.rdstate() == whole.rdstate(),
+            "a section read in chunks differs from the one read whole");
+}
+
 } // namespace
 } // namespace tzo::factoryinfo::fuzz
 
@@ -67,5 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                                     std::string("Data"), std::string()}) {
         checkSection(input.data, name);
     }
+    checkChunked(input.data, input.name, input.name.size() % 6);
     return 0;
 }

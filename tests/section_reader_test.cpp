@@ -35,43 +35,6 @@ std::string linesOf(const std::string& data) {
     return linesOf(in, getLine);
 }
 
-// The line reading that getLine matches: std::getline, with the data end line setting eof.
-std::istream& referenceGetLine(std::istream& in, std::string& line) {
-    if (std::getline(in, line) && line == "EndOfData")
-        in.setstate(std::ios_base::eofbit);
-    return in;
-}
-
-// A stream buffer over `data` that reads ahead at most `chunk` characters at a time; with 0 it
-// keeps no get area and hands out one character per call, as an unbuffered one does.
-class ChunkedBuffer : public std::streambuf {
-public:
-    ChunkedBuffer(std::string data, std::size_t chunk) : m_data(std::move(data)), m_chunk(chunk) {}
-
-protected:
-    int_type underflow() override {
-        if (m_next == m_data.size())
-            return traits_type::eof();
-        if (m_chunk == 0)
-            return traits_type::to_int_type(m_data[m_next]);
-        const std::size_t count = std::min(m_chunk, m_data.size() - m_next);
-        setg(&m_data[m_next], &m_data[m_next], &m_data[m_next] + count);
-        m_next += count;
-        return traits_type::to_int_type(*gptr());
-    }
-    int_type uflow() override {
-        if (m_chunk != 0)
-            return std::streambuf::uflow();
-        return m_next == m_data.size() ? traits_type::eof()
-                                       : traits_type::to_int_type(m_data[m_next++]);
-    }
-
-private:
-    std::string m_data;
-    std::size_t m_chunk;
-    std::size_t m_next = 0;
-};
-
 TEST(GetLine, ReadsLinesAndStopsAtTheDataEndLine) {
     const struct {
         const char* input;
@@ -103,9 +66,9 @@ TEST(GetLine, MatchesStdGetlineOnAnyStreamBufferAndOnReadFaults) {
     };
     for (const std::string& data : inputs) {
         for (const std::size_t chunk : {0, 1, 3, 64}) {
-            ChunkedBuffer ours(data, chunk), reference(data, chunk);
+            test::ChunkedBuffer ours(data, chunk), reference(data, chunk);
             std::istream in(&ours), referenceIn(&reference);
-            EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, referenceGetLine))
+            EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, test::referenceGetLine))
                 << data << " read " << chunk << " at a time";
         }
         // A fault at the start, inside the first line and after it; with and without exceptions.
@@ -115,7 +78,7 @@ TEST(GetLine, MatchesStdGetlineOnAnyStreamBufferAndOnReadFaults) {
                 std::istream in(&ours), referenceIn(&reference);
                 in.exceptions(exceptions);
                 referenceIn.exceptions(exceptions);
-                EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, referenceGetLine))
+                EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, test::referenceGetLine))
                     << data << " failing at " << fault;
             }
         }

@@ -34,6 +34,56 @@ inline std::string checksumSectionFor(const std::string& name, const std::string
            "\nEndOfChecksum\n";
 }
 
+// The line reading that getLine matches: std::getline, with the data end line setting eof.
+inline std::istream& referenceGetLine(std::istream& in, std::string& line) {
+    if (std::getline(in, line) && line == "EndOfData")
+        in.setstate(std::ios_base::eofbit);
+    return in;
+}
+
+// A stream buffer over `data` that reads ahead at most `chunk` characters at a time; with 0 it
+// keeps no get area and hands out one character per call, as an unbuffered one does. It can be
+// rewound to position 0, as the section functions do, and nowhere else.
+class ChunkedBuffer : public std::streambuf {
+public:
+    ChunkedBuffer(std::string data, std::size_t chunk) : m_data(std::move(data)), m_chunk(chunk) {}
+
+protected:
+    int_type underflow() override {
+        if (m_next == m_data.size())
+            return traits_type::eof();
+        if (m_chunk == 0)
+            return traits_type::to_int_type(m_data[m_next]);
+        const std::size_t count = std::min(m_chunk, m_data.size() - m_next);
+        setg(&m_data[m_next], &m_data[m_next], &m_data[m_next] + count);
+        m_next += count;
+        return traits_type::to_int_type(*gptr());
+    }
+    int_type uflow() override {
+        if (m_chunk != 0)
+            return std::streambuf::uflow();
+        return m_next == m_data.size() ? traits_type::eof()
+                                       : traits_type::to_int_type(m_data[m_next++]);
+    }
+
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
+                     std::ios_base::openmode which) override {
+        return dir == std::ios_base::beg ? seekpos(offset, which) : pos_type(-1);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode) override {
+        if (position != pos_type(0))
+            return pos_type(-1);
+        m_next = 0;
+        setg(nullptr, nullptr, nullptr);
+        return position;
+    }
+
+private:
+    std::string m_data;
+    std::size_t m_chunk;
+    std::size_t m_next = 0;
+};
+
 // Where a test stream fails: never, at a byte offset (kSeekFault: on every seek instead).
 constexpr std::size_t kNoFault = std::string::npos;
 constexpr std::size_t kSeekFault = std::string::npos - 1;
