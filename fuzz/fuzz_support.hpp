@@ -3,7 +3,7 @@
 #ifndef TZO_FACTORYINFO_FUZZ_SUPPORT_HPP
 #define TZO_FACTORYINFO_FUZZ_SUPPORT_HPP
 
-#include <openssl/evp.h>
+#include "test_support.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -80,18 +80,8 @@ std::string outcomeOf(Call call) {
     }
 }
 
-// Returns the SHA-256 of `text` as lower-case hexadecimal, computed with OpenSSL directly.
-inline std::string sha256Hex(const std::string& text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += "0123456789abcdef"[digest[i] >> 4];
-        hex += "0123456789abcdef"[digest[i] & 0x0f];
-    }
-    return hex;
-}
+// SHA-256 as hexadecimal, computed with OpenSSL directly, as the tests compute it.
+using test::sha256Hex;
 
 // Returns `text` with A-Z in lower case.
 inline std::string lowerAscii(std::string text) {
