@@ -1,8 +1,5 @@
-// The constructors that read the factory partition itself, at "/dev/mtd/by-label/FACTORY".
-//
-// Each case runs in a child process with a private mount namespace and a fresh /dev, so that
-// the device can be present, absent or a directory without touching the machine. That needs
-// root; elsewhere the test is skipped with the reason.
+// The constructors that read the factory partition itself, at "/dev/mtd/by-label/FACTORY", and
+// how much of it they read.
 #include <tzo/factoryinfo.hpp>
 
 #include "factory_device.hpp"
@@ -17,7 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -26,108 +23,87 @@ namespace {
 
 enum class Device { Absent, File, Directory };
 
-// Returns the checksum state and text of FactoryInfo() and Section("Factoryinfo"), or their
-// messages, read where the device is as `device` says, holding `data` when it is a file.
-// Returns "skip: ..." when no private mount namespace can be made here.
-std::string readDevice(Device device, const std::string& data) {
-    int output[2];
-    if (pipe(output) != 0)
-        return "skip: no pipe";
+const std::string kBody = "SerialNumber=GW4-9\n";
+const std::string kData = "BeginOfFactoryinfo\n" + kBody + "EndOfFactoryinfo\n" +
+                          test::checksumSectionFor("Factoryinfo", kBody) + "EndOfData\n";
+
+// Returns what FactoryInfo() and Section("Factoryinfo") give with the device as `device` says,
+// holding kData when it is a file. It runs in a child with a private mount namespace and a
+// fresh /dev, so as not to touch the machine; returns "skip: ..." where that is not allowed.
+std::string readDevice(Device device) {
+    FILE* said = std::tmpfile();
     const pid_t child = fork();
     if (child == 0) {
-        std::string said;
+        std::string outcome;
         if (unshare(CLONE_NEWNS) != 0 ||
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
             mount("tmpfs", "/dev", "tmpfs", 0, "size=1m") != 0) {
-            said = std::string("skip: no private mount namespace (") + std::strerror(errno) + ")";
+            outcome =
+                std::string("skip: no private mount namespace (") + std::strerror(errno) + ")";
         } else {
             mkdir("/dev/mtd", 0755);
             mkdir("/dev/mtd/by-label", 0755);
-            const char* path = "/dev/mtd/by-label/FACTORY";
             if (device == Device::File)
-                std::ofstream(path) << data;
+                std::ofstream(detail::kFactoryDevicePath) << kData;
             if (device == Device::Directory)
-                mkdir(path, 0755);
-            said = test::outcomeOf("", test::kNoFault,
-                                   [](std::istream&) {
-                                       const FactoryInfo info;
-                                       return info["SerialNumber"] +
-                                              (info.isChecksumValid() ? " verified" : "");
-                                   }) +
-                   "|" + test::outcomeOf("", test::kNoFault, [](std::istream&) {
-                       const Section section("Factoryinfo");
-                       return section.dump() + (section.isChecksumValid() ? " verified" : "");
-                   });
+                mkdir(detail::kFactoryDevicePath, 0755);
+            outcome =
+                test::outcomeOf("", [](std::istream&) { return FactoryInfo()["SerialNumber"]; }) +
+                "|" + test::outcomeOf("", [](std::istream&) {
+                    const Section section("Factoryinfo");
+                    return section.dump() + (section.isChecksumValid() ? "verified" : "");
+                });
         }
-        _exit(write(output[1], said.data(), said.size()) < 0);
+        std::fputs(outcome.c_str(), said);
+        std::fflush(said);
+        _exit(0);
     }
-    close(output[1]);
-    std::string said;
-    char chunk[256];
-    for (ssize_t n; (n = read(output[0], chunk, sizeof chunk)) > 0;)
-        said.append(chunk, n);
-    close(output[0]);
     waitpid(child, nullptr, 0);
-    return said;
+    std::rewind(said);
+    char outcome[256] = {};
+    const std::size_t length = std::fread(outcome, 1, sizeof outcome - 1, said);
+    std::fclose(said);
+    return std::string(outcome, length);
 }
 
 TEST(FactoryDevice, ObjectsReadTheFactoryPartition) {
-    const std::string body = "SerialNumber=GW4-9\n";
-    const std::string data = "BeginOfFactoryinfo\n" + body + "EndOfFactoryinfo\n" +
-                             test::checksumSectionFor("Factoryinfo", body);
     const struct {
         Device device;
         std::string outcome;
     } cases[] = {
-        {Device::File, "GW4-9 verified|SerialNumber=GW4-9\n verified"},
-        {Device::Absent, "unable to open factory file"
-                         "|unable to open factory file"},
-        {Device::Directory, "error reading factory data"
-                            "|error reading factory data"},
+        {Device::File, "GW4-9|SerialNumber=GW4-9\nverified"},
+        {Device::Absent, "unable to open factory file|unable to open factory file"},
+        {Device::Directory, "error reading factory data|error reading factory data"},
     };
     for (const auto& c : cases) {
-        const std::string outcome = readDevice(c.device, data);
+        const std::string outcome = readDevice(c.device);
         if (outcome.rfind("skip:", 0) == 0)
             GTEST_SKIP() << outcome << "; run as root to test it";
         EXPECT_EQ(outcome, c.outcome);
     }
 }
 
-// Every byte read from the partition is read from the flash chip again, and each constructor
+// Every byte read from the partition comes from the flash chip again, and each constructor
 // makes three passes from the start. Each pass may read the data up to its last line and what
 // is left of that read, never the erased rest of the partition.
 TEST(FactoryDevice, PassesReadNoMoreThanOneReadBeyondTheData) {
-    const std::string body = "SerialNumber=GW4-9\n";
-    const std::string sections = "BeginOfFactoryinfo\n" + body + "EndOfFactoryinfo\n" +
-                                 test::checksumSectionFor("Factoryinfo", body) + "EndOfData\n";
-    const std::string filler = "BeginOfBlock\n" + std::string(10000, 'x') + "\nEndOfBlock\n";
-    for (const std::string& data : {sections, filler + sections}) {
-        char path[] = "/tmp/factoryinfo-test-XXXXXX";
-        close(mkstemp(path));
-        std::ofstream(path, std::ios_base::binary)
-            << data << std::string(65536 - data.size(), '\xff');
-        const auto readInfo = [&path] {
-            detail::FactoryDevice device(path);
-            EXPECT_TRUE(FactoryInfo(device.stream()).isChecksumValid());
-        };
-        const auto readSection = [&path] {
-            detail::FactoryDevice device(path);
-            EXPECT_TRUE(Section(device.stream(), "Factoryinfo").isChecksumValid());
-        };
-        readInfo(); // the crypto library may read its configuration on first use
-        const auto infoCount = test::readCountOf(readInfo);
-        const auto sectionCount = test::readCountOf(readSection);
-        unlink(path);
-        if (!infoCount || !sectionCount)
-            GTEST_SKIP() << "the kernel keeps no read counts in /proc/thread-self/io";
+    const std::string data = "BeginOfBlock\n" + std::string(10000, 'x') + "\nEndOfBlock\n" + kData;
+    char path[] = "/tmp/factoryinfo-test-XXXXXX";
+    close(mkstemp(path));
+    std::ofstream(path, std::ios_base::binary) << data << std::string(65536 - data.size(), '\xff');
+    const auto construct = [&path] {
+        detail::FactoryDevice device(path);
+        EXPECT_TRUE(FactoryInfo(device.stream()).isChecksumValid());
+    };
+    construct(); // the crypto library may read its configuration on first use
+    const auto count = test::readCountOf(construct);
+    unlink(path);
+    if (!count)
+        GTEST_SKIP() << "the kernel keeps no read counts in /proc/thread-self/io";
 
-        const long long calls = 3 * (data.size() / detail::kFactoryReadSize + 1);
-        for (const auto& count : {*infoCount, *sectionCount}) {
-            EXPECT_LE(count.calls, calls) << data.size() << " bytes of data";
-            EXPECT_LE(count.bytes, calls * static_cast<long long>(detail::kFactoryReadSize))
-                << data.size() << " bytes of data";
-        }
-    }
+    const long long calls = 3 * (data.size() / detail::kFactoryReadSize + 1);
+    EXPECT_LE(count->calls, calls);
+    EXPECT_LE(count->bytes, calls * static_cast<long long>(detail::kFactoryReadSize));
 }
 
 } // namespace

@@ -2,11 +2,9 @@
 #ifndef TZO_FACTORYINFO_READ_COUNT_HPP
 #define TZO_FACTORYINFO_READ_COUNT_HPP
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <fstream>
 #include <optional>
+#include <string>
 
 namespace tzo::factoryinfo::test {
 
@@ -16,43 +14,34 @@ struct ReadCount {
     long long calls = 0;
 };
 
-// Returns what the calling thread has read so far, as /proc/thread-self/io shows it: without
-// the read that fetches the text, which is stored in `fetch`. Returns nothing when the kernel
-// does not keep the count.
-inline std::optional<ReadCount> readSoFar(ReadCount& fetch) {
-    const int fd = open("/proc/thread-self/io", O_RDONLY);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    char text[512];
-    const ssize_t length = read(fd, text, sizeof text - 1);
-    close(fd);
+// Returns the calling thread's counts so far, or nothing when the kernel keeps none.
+inline std::optional<ReadCount> readSoFar() {
+    std::ifstream io("/proc/thread-self/io");
     ReadCount count;
-    if (length <= 0) {
-        return std::nullopt;
+    std::string field;
+    while (io >> field) {
+        if (field == "rchar:")
+            io >> count.bytes;
+        else if (field == "syscr:")
+            io >> count.calls;
     }
-    text[length] = '\0';
-    if (std::sscanf(text, "rchar: %lld wchar: %*s syscr: %lld", &count.bytes, &count.calls) != 2) {
-        return std::nullopt;
-    }
-    fetch = ReadCount{length, 1};
-    return count;
+    return count.calls > 0 ? std::optional<ReadCount>(count) : std::nullopt;
 }
 
-// Returns what `read()` reads through read(2) in the calling thread, or nothing when the kernel
-// does not keep the count.
+// Returns what `read()` reads through read(2) in the calling thread, without the reads of
+// the count itself (measured by counting twice with nothing between), or nothing when the
+// kernel keeps no count.
 template <typename Read>
 std::optional<ReadCount> readCountOf(Read read) {
-    ReadCount fetch;
-    const std::optional<ReadCount> before = readSoFar(fetch);
+    const std::optional<ReadCount> start = readSoFar();
+    const std::optional<ReadCount> before = readSoFar();
     read();
-    ReadCount unused;
-    const std::optional<ReadCount> after = readSoFar(unused);
-    if (!before || !after) {
+    const std::optional<ReadCount> after = readSoFar();
+    if (!start || !before || !after)
         return std::nullopt;
-    }
-    return ReadCount{after->bytes - before->bytes - fetch.bytes,
-                     after->calls - before->calls - fetch.calls};
+    const ReadCount own{before->bytes - start->bytes, before->calls - start->calls};
+    return ReadCount{after->bytes - before->bytes - own.bytes,
+                     after->calls - before->calls - own.calls};
 }
 
 } // namespace tzo::factoryinfo::test

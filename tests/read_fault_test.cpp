@@ -17,46 +17,6 @@ using test::checksumSectionFor;
 
 const std::string kReadError = "error reading factory data";
 
-// A stream buffer over `data` whose rewinds fail once `limit` bytes have been read in all,
-// as when the flash driver goes away halfway through a run. Reads themselves never fail.
-class RewindFaultBuffer : public std::streambuf {
-public:
-    RewindFaultBuffer(std::string data, std::size_t limit)
-        : m_data(std::move(data)), m_limit(limit) {
-        setg(&m_data[0], &m_data[0], &m_data[0] + m_data.size());
-    }
-
-protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
-                     std::ios_base::openmode) override {
-        return dir == std::ios_base::beg ? seekpos(offset, std::ios_base::in) : pos_type(-1);
-    }
-    pos_type seekpos(pos_type position, std::ios_base::openmode) override {
-        m_delivered += static_cast<std::size_t>(gptr() - eback());
-        if (m_delivered >= m_limit || position != pos_type(0))
-            return pos_type(-1);
-        setg(eback(), eback(), egptr());
-        return position;
-    }
-
-private:
-    std::string m_data;
-    std::size_t m_limit;
-    std::size_t m_delivered = 0;
-};
-
-// Returns what `read` gives for `data` when rewinds fail after `limit` bytes, or its message.
-std::string rewindFaultOutcome(const std::string& data, std::size_t limit,
-                               const std::function<std::string(std::istream&)>& read) {
-    RewindFaultBuffer buffer(data, limit);
-    std::istream in(&buffer);
-    try {
-        return read(in);
-    } catch (const std::invalid_argument& error) {
-        return error.what();
-    }
-}
-
 // Returns the offset just past the first line `line` of `data` and its LF, if it has one.
 std::size_t endOfLine(const std::string& data, const std::string& line) {
     for (std::size_t start = 0;;) {
@@ -143,7 +103,7 @@ TEST(ReadFault, GivesTheIntactResultOrAReadErrorAtEveryOffset) {
         // reader rewinds more than three times.
         std::string previous = kReadError;
         for (std::size_t limit = 0; limit <= 3 * c.data.size(); ++limit) {
-            const std::string outcome = rewindFaultOutcome(c.data, limit, c.read);
+            const std::string outcome = test::outcomeOf(c.data, test::kNoFault, c.read, limit);
             ASSERT_TRUE(outcome == previous || (previous == kReadError && outcome == intact))
                 << c.input << ", rewind fault after " << limit << " bytes: " << outcome;
             previous = outcome;

@@ -84,17 +84,18 @@ private:
     std::size_t m_next = 0;
 };
 
-// Where a test stream fails: never, at a byte offset (kSeekFault: on every seek instead).
+// A fault offset that is never reached.
 constexpr std::size_t kNoFault = std::string::npos;
-constexpr std::size_t kSeekFault = std::string::npos - 1;
 
-// A stream buffer over `data` that fails as flash or a driver can. With a byte offset, every
-// read reaching that byte fails as an input error does (the stream gets bad set), after every
-// rewind too; with kSeekFault, every seek fails.
+// A stream buffer over `data` that fails as flash or a driver can: every read reaching byte
+// `fault` fails as an input error does (the stream gets bad set), after every rewind too; and
+// every rewind fails once `rewindLimit` bytes have been handed out in all, as when the driver
+// goes away halfway through a run.
 class FaultyBuffer : public std::streambuf {
 public:
-    FaultyBuffer(std::string data, std::size_t fault)
-        : m_data(std::move(data)), m_fault(fault), m_readable(std::min(fault, m_data.size())) {
+    FaultyBuffer(std::string data, std::size_t fault, std::size_t rewindLimit = kNoFault)
+        : m_data(std::move(data)), m_readable(std::min(fault, m_data.size())),
+          m_rewindLimit(rewindLimit) {
         setg(&m_data[0], &m_data[0], &m_data[0] + m_readable);
     }
 
@@ -109,7 +110,8 @@ protected:
         return dir == std::ios_base::beg ? seekpos(offset, std::ios_base::in) : pos_type(-1);
     }
     pos_type seekpos(pos_type position, std::ios_base::openmode) override {
-        if (m_fault == kSeekFault || position != pos_type(0))
+        m_delivered += static_cast<std::size_t>(gptr() - eback());
+        if (m_delivered >= m_rewindLimit || position != pos_type(0))
             return pos_type(-1);
         setg(eback(), eback(), egptr());
         return position;
@@ -117,21 +119,29 @@ protected:
 
 private:
     std::string m_data;
-    std::size_t m_fault;
     std::size_t m_readable;
+    std::size_t m_rewindLimit;
+    std::size_t m_delivered = 0;
 };
 
 // Returns what `read(stream)` returns, or the message of the std::invalid_argument it throws,
-// reading `data` through a stream that fails at `fault`.
+// reading `data` through a stream that fails at `fault` and rewinds until `rewindLimit`.
 template <typename Read>
-std::string outcomeOf(const std::string& data, std::size_t fault, Read read) {
-    FaultyBuffer buffer(data, fault);
+std::string outcomeOf(const std::string& data, std::size_t fault, Read read,
+                      std::size_t rewindLimit = kNoFault) {
+    FaultyBuffer buffer(data, fault, rewindLimit);
     std::istream in(&buffer);
     try {
         return read(in);
     } catch (const std::invalid_argument& error) {
         return error.what();
     }
+}
+
+// Returns what `read(stream)` returns for `data`, or the message it throws.
+template <typename Read>
+std::string outcomeOf(const std::string& data, Read read) {
+    return outcomeOf(data, kNoFault, read);
 }
 
 } // namespace tzo::factoryinfo::test
