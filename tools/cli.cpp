@@ -18,7 +18,6 @@ namespace tzo::factoryinfo::tool {
 namespace {
 
 constexpr char kOpenErrorMessage[] = "unable to open factory file";
-constexpr char kReadErrorMessage[] = "error reading factory data";
 constexpr char kWriteErrorMessage[] = "error writing output";
 
 // Returns a seekable copy of all of `in`. The reading functions rewind for every search, which

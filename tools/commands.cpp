@@ -18,7 +18,6 @@ constexpr char kFactoryInfoSection[] = "Factoryinfo";
 constexpr char kEndPrefix[] = "EndOf";
 constexpr char kSha256Type[] = "sha256";
 
-constexpr char kReadErrorMessage[] = "error reading factory data";
 constexpr char kUnendedMessage[] = "end of file reached before finding end of section";
 constexpr char kTooLargeMessage[] = "section too large to checksum";
 

@@ -4,7 +4,6 @@
 
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tzo::factoryinfo::tool {
