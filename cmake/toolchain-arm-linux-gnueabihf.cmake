@@ -17,35 +17,28 @@ set(CMAKE_C_COMPILER ${TZO_CROSS_TRIPLE}-gcc)
 set(CMAKE_CXX_COMPILER ${TZO_CROSS_TRIPLE}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${TZO_CROSS_TRIPLE})
 
-# Debian multiarch keeps armhf libraries in /usr/lib/arm-linux-gnueabihf, next to the host's in
-# /usr/lib/x86_64-linux-gnu, and the cross toolchain's own files in /usr/arm-linux-gnueabihf.
-# Libraries, headers and packages are searched for only below these roots and only in the armhf
-# directories (CMAKE_LIBRARY_ARCHITECTURE), tools on the host. The compiler itself already
-# searches the multiarch directories.
-if(NOT CMAKE_SYSROOT)
-    set(CMAKE_FIND_ROOT_PATH /usr/${TZO_CROSS_TRIPLE} /)
-endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# pkg-config (which FindOpenSSL asks for hints) must describe armhf packages, not the host's.
+# Libraries, headers and packages are searched for only below the find roots (tools on the
+# host), and pkg-config, which FindOpenSSL asks for hints, describes armhf packages only.
+# Target programs (tests, test discovery) run under user-mode emulation.
 if(CMAKE_SYSROOT)
+    # A sysroot holds everything, its own loader included.
     set(ENV{PKG_CONFIG_SYSROOT_DIR} "${CMAKE_SYSROOT}")
     set(ENV{PKG_CONFIG_LIBDIR} "${CMAKE_SYSROOT}/usr/lib/${TZO_CROSS_TRIPLE}/pkgconfig:\
 ${CMAKE_SYSROOT}/usr/lib/pkgconfig:${CMAKE_SYSROOT}/usr/share/pkgconfig")
-else()
-    set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${TZO_CROSS_TRIPLE}/pkgconfig:/usr/share/pkgconfig")
-endif()
-
-# Target programs (tests, test discovery) run under user-mode emulation. With multiarch, the
-# armhf loader and libraries are the host's own (libc6:armhf, libstdc++6:armhf), so qemu-arm
-# needs no prefix; "-L /usr/arm-linux-gnueabihf" would instead pair the cross toolchain's loader
-# with the multiarch libc, a mismatch that crashes forked children. A sysroot brings its own
-# loader.
-if(CMAKE_SYSROOT)
     set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L "${CMAKE_SYSROOT}")
 else()
+    # Debian multiarch keeps armhf libraries in /usr/lib/arm-linux-gnueabihf, next to the
+    # host's, and the cross toolchain's own files in /usr/arm-linux-gnueabihf; the armhf
+    # directories are chosen through CMAKE_LIBRARY_ARCHITECTURE. The armhf loader and libraries
+    # are the host's own (libc6:armhf, libstdc++6:armhf), so qemu-arm needs no prefix:
+    # "-L /usr/arm-linux-gnueabihf" would pair the cross toolchain's loader with the multiarch
+    # libc, a mismatch that crashes forked children.
+    set(CMAKE_FIND_ROOT_PATH /usr/${TZO_CROSS_TRIPLE} /)
+    set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${TZO_CROSS_TRIPLE}/pkgconfig:/usr/share/pkgconfig")
     set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm)
 endif()
