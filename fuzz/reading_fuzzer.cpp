@@ -42,7 +42,7 @@ void checkInput(const std::string& name, const std::string& data) {
     checkLines(in, data);
     for (const char* libraryName : {"Factoryinfo", "Checksum", "Data", ""})
         checkSection(in, data, libraryName);
-    test::ChunkedBuffer chunked(data, name.size() % 6);
+    test::TestBuffer chunked(data, name.size() % 6);
     std::istream chunkedIn(&chunked);
     checkLines(chunkedIn, data);
     checkSection(chunkedIn, data, name);

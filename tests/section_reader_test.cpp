@@ -66,7 +66,7 @@ TEST(GetLine, MatchesStdGetlineOnAnyStreamBufferAndOnReadFaults) {
     };
     for (const std::string& data : inputs) {
         for (const std::size_t chunk : {0, 1, 3, 64}) {
-            test::ChunkedBuffer ours(data, chunk), reference(data, chunk);
+            test::TestBuffer ours(data, chunk), reference(data, chunk);
             std::istream in(&ours), referenceIn(&reference);
             EXPECT_EQ(linesOf(in, getLine), linesOf(referenceIn, test::referenceGetLine))
                 << data << " read " << chunk << " at a time";
@@ -74,7 +74,8 @@ TEST(GetLine, MatchesStdGetlineOnAnyStreamBufferAndOnReadFaults) {
         // A fault at the start, inside the first line and after it; with and without exceptions.
         for (const std::size_t fault : {0, 2, 5}) {
             for (const auto exceptions : {std::ios_base::goodbit, std::ios_base::badbit}) {
-                test::FaultyBuffer ours(data, fault), reference(data, fault);
+                test::TestBuffer ours(data, test::kWhole, fault),
+                    reference(data, test::kWhole, fault);
                 std::istream in(&ours), referenceIn(&reference);
                 in.exceptions(exceptions);
                 referenceIn.exceptions(exceptions);

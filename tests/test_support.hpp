@@ -41,37 +41,49 @@ inline std::istream& referenceGetLine(std::istream& in, std::string& line) {
     return in;
 }
 
-// A stream buffer over `data` that reads ahead at most `chunk` characters at a time; with 0 it
-// keeps no get area and hands out one character per call, as an unbuffered one does. It can be
-// rewound to position 0, as the section functions do, and nowhere else.
-class ChunkedBuffer : public std::streambuf {
+// A fault offset that is never reached, and a read-ahead of all the data at once.
+constexpr std::size_t kNoFault = std::string::npos;
+constexpr std::size_t kWhole = std::string::npos;
+
+// A stream buffer over `data` that delivers it as flash or a driver may. It reads ahead at most
+// `readAhead` bytes at a time (0: none, handing out one byte per call as an unbuffered buffer
+// does). A read reaching byte `fault` fails as an input error does (the stream gets bad set),
+// after every rewind too. Rewinds go to position 0 only, and fail once `rewindLimit` bytes have
+// been handed out in all, as when the driver goes away halfway through a run.
+class TestBuffer : public std::streambuf {
 public:
-    ChunkedBuffer(std::string data, std::size_t chunk) : m_data(std::move(data)), m_chunk(chunk) {}
+    TestBuffer(std::string data, std::size_t readAhead, std::size_t fault = kNoFault,
+               std::size_t rewindLimit = kNoFault)
+        : m_data(std::move(data)), m_readAhead(readAhead), m_fault(fault),
+          m_rewindLimit(rewindLimit) {}
 
 protected:
     int_type underflow() override {
         if (m_next == m_data.size())
             return traits_type::eof();
-        if (m_chunk == 0)
+        if (m_next >= m_fault)
+            throw std::runtime_error("injected read fault");
+        if (m_readAhead == 0)
             return traits_type::to_int_type(m_data[m_next]);
-        const std::size_t count = std::min(m_chunk, m_data.size() - m_next);
+        const std::size_t count = std::min({m_readAhead, m_data.size() - m_next, m_fault - m_next});
         setg(&m_data[m_next], &m_data[m_next], &m_data[m_next] + count);
         m_next += count;
         return traits_type::to_int_type(*gptr());
     }
     int_type uflow() override {
-        if (m_chunk != 0)
+        if (m_readAhead != 0)
             return std::streambuf::uflow();
-        return m_next == m_data.size() ? traits_type::eof()
-                                       : traits_type::to_int_type(m_data[m_next++]);
+        const int_type next = underflow();
+        m_next += traits_type::eq_int_type(next, traits_type::eof()) ? 0 : 1;
+        return next;
     }
-
     pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
                      std::ios_base::openmode which) override {
         return dir == std::ios_base::beg ? seekpos(offset, which) : pos_type(-1);
     }
     pos_type seekpos(pos_type position, std::ios_base::openmode) override {
-        if (position != pos_type(0))
+        m_delivered += m_next - static_cast<std::size_t>(egptr() - gptr());
+        if (m_delivered >= m_rewindLimit || position != pos_type(0))
             return pos_type(-1);
         m_next = 0;
         setg(nullptr, nullptr, nullptr);
@@ -80,47 +92,10 @@ protected:
 
 private:
     std::string m_data;
-    std::size_t m_chunk;
-    std::size_t m_next = 0;
-};
-
-// A fault offset that is never reached.
-constexpr std::size_t kNoFault = std::string::npos;
-
-// A stream buffer over `data` that fails as flash or a driver can: every read reaching byte
-// `fault` fails as an input error does (the stream gets bad set), after every rewind too; and
-// every rewind fails once `rewindLimit` bytes have been handed out in all, as when the driver
-// goes away halfway through a run.
-class FaultyBuffer : public std::streambuf {
-public:
-    FaultyBuffer(std::string data, std::size_t fault, std::size_t rewindLimit = kNoFault)
-        : m_data(std::move(data)), m_readable(std::min(fault, m_data.size())),
-          m_rewindLimit(rewindLimit) {
-        setg(&m_data[0], &m_data[0], &m_data[0] + m_readable);
-    }
-
-protected:
-    int_type underflow() override {
-        if (m_readable < m_data.size())
-            throw std::runtime_error("injected read fault");
-        return traits_type::eof();
-    }
-    pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
-                     std::ios_base::openmode) override {
-        return dir == std::ios_base::beg ? seekpos(offset, std::ios_base::in) : pos_type(-1);
-    }
-    pos_type seekpos(pos_type position, std::ios_base::openmode) override {
-        m_delivered += static_cast<std::size_t>(gptr() - eback());
-        if (m_delivered >= m_rewindLimit || position != pos_type(0))
-            return pos_type(-1);
-        setg(eback(), eback(), egptr());
-        return position;
-    }
-
-private:
-    std::string m_data;
-    std::size_t m_readable;
+    std::size_t m_readAhead;
+    std::size_t m_fault;
     std::size_t m_rewindLimit;
+    std::size_t m_next = 0;
     std::size_t m_delivered = 0;
 };
 
@@ -129,7 +104,7 @@ private:
 template <typename Read>
 std::string outcomeOf(const std::string& data, std::size_t fault, Read read,
                       std::size_t rewindLimit = kNoFault) {
-    FaultyBuffer buffer(data, fault, rewindLimit);
+    TestBuffer buffer(data, kWhole, fault, rewindLimit);
     std::istream in(&buffer);
     try {
         return read(in);
