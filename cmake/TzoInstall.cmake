@@ -1,5 +1,10 @@
 # Installs the libraries, headers, the CMake package tzo-gw-factoryinfo (target
 # tzo::factoryinfo, which brings tzo::crypto along) and the pkg-config file.
+#
+# Every install rule names the Debian package it belongs to (cmake/TzoPackaging.cmake):
+#   runtime      the shared libraries (libtzo-gw-factoryinfo0)
+#   development  headers, .so links, CMake package, pkg-config file (libtzo-gw-factoryinfo-dev)
+#   tool         the tool, its manual page, its device rules (tzo-factoryinfo)
 include(CMakePackageConfigHelpers)
 
 set(TZO_PACKAGE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/tzo-gw-factoryinfo")
@@ -8,24 +13,26 @@ set(tzo_installed_targets tzo-gw-factoryinfo)
 if(NOT TZO_FACTORYINFO_PLATFORM_CRYPTO)
     list(APPEND tzo_installed_targets tzo-gw-crypto)
     install(FILES "${PROJECT_SOURCE_DIR}/crypto/include/tzo/crypto.hpp"
-            DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/tzo")
+            DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/tzo" COMPONENT development)
 else()
     install(FILES "${PROJECT_SOURCE_DIR}/cmake/TzoPlatformCrypto.cmake"
-            DESTINATION "${TZO_PACKAGE_DIR}")
+            DESTINATION "${TZO_PACKAGE_DIR}" COMPONENT development)
 endif()
 
 install(TARGETS ${tzo_installed_targets}
     EXPORT tzo-gw-factoryinfo-targets
     LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
-    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
-    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+        COMPONENT runtime NAMELINK_COMPONENT development
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
 )
 install(FILES "${PROJECT_SOURCE_DIR}/include/tzo/factoryinfo.hpp"
-        DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/tzo")
+        DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/tzo" COMPONENT development)
 
 install(EXPORT tzo-gw-factoryinfo-targets
     NAMESPACE tzo::
     DESTINATION "${TZO_PACKAGE_DIR}"
+    COMPONENT development
 )
 configure_package_config_file(
     "${PROJECT_SOURCE_DIR}/cmake/tzo-gw-factoryinfo-config.cmake.in"
@@ -41,6 +48,7 @@ install(FILES
     "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo-config.cmake"
     "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo-config-version.cmake"
     DESTINATION "${TZO_PACKAGE_DIR}"
+    COMPONENT development
 )
 
 # pkg-config paths: relative install dirs hang below ${prefix}, absolute ones stay as given.
@@ -61,6 +69,7 @@ set(TZO_PC_PREFIX "@CMAKE_INSTALL_PREFIX@")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/tzo-gw-factoryinfo.pc.in"
                "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc.in" @ONLY)
 install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc.in\"
-                            \"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc\" @ONLY)")
+                            \"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc\" @ONLY)"
+        COMPONENT development)
 install(FILES "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc"
-        DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+        DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig" COMPONENT development)

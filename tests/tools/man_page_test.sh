@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Checks that the manual page documents every command and option that --help lists, each in the
+# head of a paragraph, and that mandoc, when installed, has nothing to say about the page.
+#
+#   man_page_test.sh PAGE TOOL...    (TOOL...: the program, behind its emulator if any)
+set -euo pipefail
+page=$1
+shift
+help=$("$@" --help)
+
+# The heads of the tagged paragraphs (the line after .TP), with font escapes and \c dropped and
+# \- made a plain hyphen.
+heads=$(sed -n '/^\.TP/{n;p;}' "$page" | sed -e 's/\\f[BIRP]//g' -e 's/\\-/-/g' -e 's/\\[c ]/ /g')
+commands=$(sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p' <<<"$help")
+options=$(grep -oE -- '^ +-[[:alnum:]]|--[a-z][a-z-]*' <<<"$help" | tr -d ' ' | sort -u)
+if [[ -z $commands || -z $options ]]; then
+    echo "no commands or options found in --help"
+    exit 1
+fi
+
+status=0
+for word in $commands $options; do
+    if ! grep -qE -- "(^|[^[:alnum:]-])$word([^[:alnum:]-]|\$)" <<<"$heads"; then
+        echo "$page does not document $word"
+        status=1
+    fi
+done
+
+if command -v mandoc >/dev/null; then
+    if ! mandoc -T lint -W style "$page"; then
+        status=1
+    fi
+else
+    echo "mandoc is not installed: the page is not linted"
+fi
+exit $status
