@@ -13,6 +13,8 @@ packages=(
     libgtest-dev   # the unit tests (pulls in googletest)
     pkg-config     # the package test
     util-linux     # unshare, for the tests
+    mandoc         # the manual page test lints the page with it
+    dpkg-dev file  # scripts/package.sh: dpkg-buildflags, dpkg-shlibdeps; file, which CPack uses
 )
 
 # Only for the full run: the cross build for the device, run under emulation, and its checks.
@@ -28,6 +30,7 @@ full_packages=(
     llvm-14                    # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
     valgrind                   # the leak check of loading and unloading the library
     libbenchmark-dev           # the benchmarks: built in the full run, run by scripts/bench.sh
+    lintian                    # checks the Debian packages
 )
 
 case "$*" in

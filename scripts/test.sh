@@ -8,7 +8,9 @@
 #                             build-tsan/ under ThreadSanitizer, for the device (armhf): the
 #                             tests under qemu-arm in build-armhf/, the ABI against the
 #                             baselines in tests/abi/ (build-armhf-abi/), and the stripped sizes
-#                             against their budgets; the benchmarks in build-bench/, run briefly;
+#                             against their budgets; the Debian packages (build-package-ARCH/)
+#                             checked with lintian and used unpacked; the benchmarks in
+#                             build-bench/, run briefly;
 #                             and last the fuzz targets of fuzz/, a minute each
 #                             (scripts/fuzz.sh)
 set -euo pipefail
@@ -81,6 +83,12 @@ test_tsan() {
         build-tsan/tests/factoryinfo-stress-tests --gtest_filter='Concurrency.*'
 }
 
+# The Debian packages for this machine, checked and then used from a scratch root.
+test_deb_packages() {
+    echo "=== Debian packages"
+    bash tests/package/test_deb.sh
+}
+
 # Every fuzz target for a minute from the seed corpus, then the lines of src/ reached.
 test_fuzz() {
     echo "=== fuzz"
@@ -110,6 +118,7 @@ if $full; then
     test_armhf
     scripts/abi-baseline.sh --check
     scripts/footprint.sh --check
+    test_deb_packages
     test_bench
     test_fuzz
 fi

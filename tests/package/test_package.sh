@@ -10,6 +10,9 @@
 # by default as cached in BUILD-DIR. Exits 77 (skipped) when the library or header directory
 # is absolute.
 #
+# TZO_PACKAGE_ROOT, when set, names a root that holds the files already, below the install
+# prefix of BUILD-DIR, as the Debian packages unpacked put them (test_deb.sh).
+#
 # For a cross build, TZO_PACKAGE_TOOLCHAIN_FILE names the CMake toolchain file for the consumer
 # build and TZO_PACKAGE_EMULATOR (one word-split string) the command that runs its programs.
 set -euo pipefail
@@ -49,8 +52,14 @@ read -r -a emulator <<<"${TZO_PACKAGE_EMULATOR:-}"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
-
-cmake --install "$build" --prefix "$prefix"
+pc_relocate=() tool_path=$crypto_path
+if [[ -n ${TZO_PACKAGE_ROOT:-} ]]; then
+    # Packaged files name their prefix, which here lies below the root; nothing has run paths.
+    prefix=$TZO_PACKAGE_ROOT$(cached CMAKE_INSTALL_PREFIX)
+    pc_relocate=(--define-variable=prefix="$prefix") tool_path=$prefix/$libdir
+else
+    cmake --install "$build" --prefix "$prefix"
+fi
 
 # Only the consumers run with the installed libraries on LD_LIBRARY_PATH: the linker searches it
 # too, and would hide a link that works nowhere else.
@@ -72,7 +81,7 @@ run_consumer "$scratch/cmake/consumer"
 echo "=== consumer through pkg-config"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.2'
-read -r -a pc_flags <<<"$(pkg-config --cflags --libs tzo-gw-factoryinfo)"
+read -r -a pc_flags <<<"$(pkg-config "${pc_relocate[@]}" --cflags --libs tzo-gw-factoryinfo)"
 (
     set -x
     "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
@@ -83,5 +92,5 @@ run_consumer "$scratch/consumer-pc"
 tool=$prefix/$(cached CMAKE_INSTALL_BINDIR)/tzo-factoryinfo
 if [[ -e $tool ]]; then
     echo "=== installed tool"
-    LD_LIBRARY_PATH=$crypto_path "${emulator[@]}" "$tool" --file "$2/../../examples/factory-data.txt" verify
+    LD_LIBRARY_PATH=$tool_path "${emulator[@]}" "$tool" --file "$2/../../examples/factory-data.txt" verify
 fi
