@@ -19,7 +19,9 @@ usage() {
 
 host_arch=$(dpkg --print-architecture)
 arch=$host_arch
-if [[ ${1:-} == --arch ]]; then
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    usage
+elif [[ ${1:-} == --arch ]]; then
     (($# >= 2)) || usage
     arch=$2
     shift 2
