@@ -1,11 +1,14 @@
 // Command-line parsing with getopt_long, and the help text that documents it.
 #include "options.hpp"
 
+#include "checksum_lines.hpp"
+#include "formats.hpp"
 #include "status.hpp"
 
 #include <getopt.h>
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace tzo::factoryinfo::tool {
@@ -24,25 +27,23 @@ struct CommandRule {
     bool takesRequireChecksum;
     bool takesJson;
     bool takesShell;
+    bool recordsSums; // its arguments name sections whose sums it records
 };
 
 constexpr CommandRule kCommandRules[] = {
-    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false},
-    {"list", Command::kList, nullptr, 0, 0, true, true, true},
-    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false},
-    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false},
-    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false},
+    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false, false},
+    {"list", Command::kList, nullptr, 0, 0, true, true, true, false},
+    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false, false},
+    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false, false},
+    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false, true},
 };
 
-constexpr char kShortOptions[] = ":f:rjshV";
+constexpr char kShortOptions[] = ":f:rjsp:hV";
 constexpr option kLongOptions[] = {
-    {"file", required_argument, nullptr, 'f'},
-    {"require-checksum", no_argument, nullptr, 'r'},
-    {"json", no_argument, nullptr, 'j'},
-    {"shell", no_argument, nullptr, 's'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},
-    {nullptr, 0, nullptr, 0},
+    {"file", required_argument, nullptr, 'f'},   {"require-checksum", no_argument, nullptr, 'r'},
+    {"json", no_argument, nullptr, 'j'},         {"shell", no_argument, nullptr, 's'},
+    {"prefix", required_argument, nullptr, 'p'}, {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0},
 };
 
 // Throws the usage failure with `message`.
@@ -50,13 +51,55 @@ constexpr option kLongOptions[] = {
     throw Failure(kUsageError, message);
 }
 
-// Returns the unknown option that getopt_long just rejected: a short one by its letter (it may
-// stand inside a group like -rx), a long one as the user wrote it.
-std::string unknownOption(char* argv[]) {
-    if (optopt != 0) {
-        return std::string("-") + static_cast<char>(optopt);
+// Returns `word` up to any "=ARGUMENT" attached to it.
+std::string withoutArgument(const std::string& word) {
+    return word.substr(0, word.find('='));
+}
+
+// Returns true when `value` is what getopt_long returns for one of the tool's short options.
+bool isShortOption(int value) {
+    return value > 0 && value != ':' && value <= std::numeric_limits<unsigned char>::max() &&
+           std::strchr(kShortOptions, value) != nullptr;
+}
+
+// Returns the message for the option that getopt_long just rejected, naming it as the user
+// wrote it. A long option has been stepped past; getopt_long gives the letter of a long option
+// that was given an argument it does not take, and no letter for one that is unknown or
+// abbreviated too far. A short option is named by its letter: it may stand inside a group.
+std::string rejectedOption(char* argv[]) {
+    const std::string word = withoutArgument(argv[optind - 1]);
+    if (isShortOption(optopt)) {
+        return "option " + word + " takes no argument";
     }
-    return argv[optind - 1];
+    if (optopt != 0) {
+        return std::string("unknown option -") + static_cast<char>(optopt);
+    }
+    int matches = 0;
+    for (const option* known = kLongOptions; known->name != nullptr; ++known) {
+        matches +=
+            word.size() > 2 && std::strncmp(known->name, word.c_str() + 2, word.size() - 2) == 0;
+    }
+    return (matches > 1 ? "ambiguous option " : "unknown option ") + word;
+}
+
+// Returns the message for an option whose argument is missing, which can only happen at the
+// end, where getopt_long has stepped past the option: a long one as written, a short one by
+// its letter, which may end a group like -rf.
+std::string missingArgument(char* argv[]) {
+    const std::string word = argv[optind - 1];
+    const std::string name =
+        word.rfind("--", 0) == 0 ? word : std::string("-") + static_cast<char>(optopt);
+    return "option " + name + " needs an argument";
+}
+
+// Returns the --prefix argument `prefix`. Throws the usage failure unless it can start a shell
+// variable name, which makes every name built from it a valid one.
+std::string shellPrefix(const std::string& prefix) {
+    if (!isShellName(prefix)) {
+        usageError("--prefix needs the start of a shell name ([A-Za-z_][A-Za-z0-9_]*), not \"" +
+                   prefix + "\"");
+    }
+    return prefix;
 }
 
 // Sets the output format to `format`, unless another one was already chosen.
@@ -86,6 +129,9 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
         case 's':
             chooseFormat(invocation, Format::kShell);
             break;
+        case 'p':
+            invocation.shellPrefix = shellPrefix(optarg);
+            break;
         case 'h':
             invocation.help = true;
             break;
@@ -93,11 +139,9 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
             invocation.version = true;
             break;
         case ':':
-            // An argument can only be missing at the end, where getopt_long has stepped past
-            // the option as written.
-            usageError("option " + std::string(argv[optind - 1]) + " needs an argument");
+            usageError(missingArgument(argv));
         default:
-            usageError("unknown option " + unknownOption(argv));
+            usageError(rejectedOption(argv));
         }
     }
 }
@@ -131,6 +175,15 @@ void checkAgainstRule(const Invocation& invocation, const CommandRule& rule) {
     }
     if (invocation.format == Format::kShell && !rule.takesShell) {
         usageError("--shell does not apply to " + command);
+    }
+    if (invocation.shellPrefix && invocation.format != Format::kShell) {
+        usageError("--prefix applies only with --shell");
+    }
+    for (const std::string& name : invocation.arguments) {
+        const std::string problem = rule.recordsSums ? checksumNameProblem(name) : "";
+        if (!problem.empty()) {
+            usageError(problem);
+        }
     }
 }
 
@@ -181,9 +234,17 @@ std::string helpText() {
            "                          section and matches it\n"
            "  -j, --json              get, list: print one JSON object; an absent key is null,\n"
            "                          and bytes that are not UTF-8 become U+FFFD\n"
-           "  -s, --shell             list: print NAME='value' lines for a POSIX shell's eval;\n"
-           "                          bytes of a key that a shell name cannot hold become _,\n"
-           "                          with _ in front of an empty key or a leading digit\n"
+           "  -s, --shell             list: print NAME='value' lines for a POSIX shell, to use as\n"
+           "                            vars=$(" +
+           kProgramName +
+           " --shell list) && eval \"$vars\"\n"
+           "                          NAME is the prefix and the key, each byte of the key other\n"
+           "                          than A-Z a-z 0-9 _ made _ (MacAddress: " +
+           kDefaultShellPrefix +
+           "MacAddress)\n"
+           "  -p, --prefix=PREFIX     with --shell: start each NAME with PREFIX, not " +
+           kDefaultShellPrefix +
+           "\n"
            "  -h, --help              print this help and exit\n"
            "  -V, --version           print the version and exit\n"
            "\n"

@@ -17,11 +17,12 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 
 # expect NAME STATUS STDOUT STDERR ARGUMENT...: runs the tool on ARGUMENTs with standard input
-# from $input (default /dev/null) and compares. STDERR is matched as a whole line of its own.
+# from $input (default /dev/null), standard output to $output if set, and compares. STDERR is matched as a whole line of its own.
 expect() {
     local name=$1 status=$2 stdout=$3 stderr=$4
     shift 4
-    "${tool[@]}" "$@" <"${input:-/dev/null}" >"$scratch/out" 2>"$scratch/err"
+    : >"$scratch/out"
+    "${tool[@]}" "$@" <"${input:-/dev/null}" >"${output:-$scratch/out}" 2>"$scratch/err"
     local actual=$?
     local problems=()
     ((actual == status)) || problems+=("exit status $actual, expected $status")
@@ -58,7 +59,7 @@ expect "get in the order given" 0 $'C2\nGW4-2026-004711\n' "" \
     --file "$sample" get HardwareRevision SerialNumber
 expect "get an absent key" 3 $'GW4-2026-004711\n\n' "" --file "$sample" get SerialNumber Colour
 expect "get --json" 3 $'{"Region":"EU","Colour":null}\n' "" --file "$sample" --json get Region Colour
-expect "list --shell" 0 "$(sed -E "s/=(.*)/='\1'/" <<<"$list")"$'\n' "" --file "$sample" --shell list
+expect "list --shell" 0 "$(sed -E "s/^([^=]*)=(.*)/factory_\1='\2'/" <<<"$list")"$'\n' "" --file "$sample" --shell list
 expect "dump" 0 "$calibration" "" --file "$sample" dump RadioCalibration
 expect "verify by default" 0 $'Factoryinfo: verified\n' "" --file "$sample" verify
 expect "verify several" 0 $'RadioCalibration: verified\nFactoryinfo: verified\n' "" \
@@ -108,6 +109,18 @@ expect "missing option argument" 2 "" "tzo-factoryinfo: option --file needs an a
 expect "missing key" 2 "" "tzo-factoryinfo: get needs KEY" --file "$sample" get
 expect "option the command does not take" 2 "" "tzo-factoryinfo: --json does not apply to dump" \
     --file "$sample" --json dump Factoryinfo
+expect "option given an argument" 2 "" "tzo-factoryinfo: option --json takes no argument" --json=1
+expect "group missing an argument" 2 "" "tzo-factoryinfo: option -f needs an argument" list -rf
+expect "prefix not a shell name" 2 "" \
+    'tzo-factoryinfo: --prefix needs the start of a shell name ([A-Za-z_][A-Za-z0-9_]*), not "9x"' \
+    --shell --prefix 9x list
+expect "prefix without --shell" 2 "" "tzo-factoryinfo: --prefix applies only with --shell" -p x list
+expect "sum of a name with =" 2 "" \
+    'tzo-factoryinfo: no sum can be recorded for a section name holding "=": A=B' sum A=B
+expect "sum of Checksum" 2 "" \
+    "tzo-factoryinfo: no sum can be recorded for Checksum: it is the section that holds the sums" \
+    sum Checksum
+output=/dev/full expect "help, output fails" 1 "" "tzo-factoryinfo: error writing output" --help
 
 # --- sum: data whose Checksum section is made by sum verifies
 sed '/^BeginOfChecksum$/,$d' "$sample" >"$scratch/resummed"
@@ -136,7 +149,7 @@ expect "list --json escapes" 0 \
     "" --file "$scratch/awkward" --json list
 "${tool[@]}" --file "$scratch/awkward" --shell list >"$scratch/assignments"
 # shellcheck disable=SC1091
-if (. "$scratch/assignments" && [[ $_9lives == "it's" && $Quote_d == $'back\\slash\ttab' ]]); then
+if (. "$scratch/assignments" && [[ $factory_9lives == "it's" && $factory_Quote_d == $'back\\slash\ttab' ]]); then
     echo "ok   list --shell evaluates to the values"
 else
     failures=$((failures + 1))
