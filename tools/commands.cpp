@@ -1,9 +1,10 @@
-// get, list, dump, verify and sum: the library's objects turned into output for people and
-// scripts.
+// get, list, dump, verify, sum and seal: the library's objects turned into output for people
+// and scripts.
 #include "commands.hpp"
 
 #include "checksum_lines.hpp"
 #include "formats.hpp"
+#include "seal.hpp"
 
 #include <tzo/factoryinfo.hpp>
 
@@ -150,6 +151,11 @@ Outcome runCommand(const Invocation& invocation, std::istream& data) {
         return verify(invocation, data);
     case Command::kSum:
         return sum(invocation, data);
+    case Command::kSeal: {
+        Outcome outcome;
+        outcome.output = seal(data, invocation.arguments, invocation.imageSize);
+        return outcome;
+    }
     }
     return {};
 }

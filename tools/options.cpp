@@ -7,6 +7,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -27,23 +28,34 @@ struct CommandRule {
     bool takesRequireChecksum;
     bool takesJson;
     bool takesShell;
+    bool takesSize;
     bool recordsSums; // its arguments name sections whose sums it records
 };
 
 constexpr CommandRule kCommandRules[] = {
-    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false, false},
-    {"list", Command::kList, nullptr, 0, 0, true, true, true, false},
-    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false, false},
-    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false, false},
-    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false, true},
+    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false, false, false},
+    {"list", Command::kList, nullptr, 0, 0, true, true, true, false, false},
+    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false, false, false},
+    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false, false, false},
+    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false, false, true},
+    {"seal", Command::kSeal, "SECTION", 0, kAnyNumber, false, false, false, true, true},
 };
+
+constexpr int kSizeOption = 256; // --size has no letter
+constexpr std::size_t kKibibyte = 1024;
+constexpr std::size_t kMebibyte = 1024 * 1024;
 
 constexpr char kShortOptions[] = ":f:rjsp:hV";
 constexpr option kLongOptions[] = {
-    {"file", required_argument, nullptr, 'f'},   {"require-checksum", no_argument, nullptr, 'r'},
-    {"json", no_argument, nullptr, 'j'},         {"shell", no_argument, nullptr, 's'},
-    {"prefix", required_argument, nullptr, 'p'}, {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0},
+    {"file", required_argument, nullptr, 'f'},
+    {"require-checksum", no_argument, nullptr, 'r'},
+    {"json", no_argument, nullptr, 'j'},
+    {"shell", no_argument, nullptr, 's'},
+    {"prefix", required_argument, nullptr, 'p'},
+    {"size", required_argument, nullptr, kSizeOption}, // long only: seal's
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
 };
 
 // Throws the usage failure with `message`.
@@ -102,6 +114,31 @@ std::string shellPrefix(const std::string& prefix) {
     return prefix;
 }
 
+// Returns the byte count of the --size argument `text`: decimal digits, followed by K for KiB
+// or M for MiB if wanted. Throws the usage failure for anything else or a count too large.
+std::size_t imageSize(const std::string& text) {
+    const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+    const std::string suffix = text.substr(digits);
+    const std::size_t unit = suffix.empty()  ? 1
+                             : suffix == "K" ? kKibibyte
+                             : suffix == "M" ? kMebibyte
+                                             : 0;
+    if (digits == 0 || unit == 0) {
+        usageError("--size needs a number of bytes, with K or M after it if wanted, not \"" + text +
+                   "\"");
+    }
+    const std::size_t limit = std::numeric_limits<std::size_t>::max() / unit;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        const auto digit = static_cast<std::size_t>(text[i] - '0');
+        if (count > (limit - digit) / 10) {
+            usageError("--size is too large: " + text);
+        }
+        count = count * 10 + digit;
+    }
+    return count * unit;
+}
+
 // Sets the output format to `format`, unless another one was already chosen.
 void chooseFormat(Invocation& invocation, Format format) {
     if (invocation.format != Format::kText && invocation.format != format) {
@@ -131,6 +168,9 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
             break;
         case 'p':
             invocation.shellPrefix = shellPrefix(optarg);
+            break;
+        case kSizeOption:
+            invocation.imageSize = imageSize(optarg);
             break;
         case 'h':
             invocation.help = true;
@@ -179,6 +219,9 @@ void checkAgainstRule(const Invocation& invocation, const CommandRule& rule) {
     if (invocation.shellPrefix && invocation.format != Format::kShell) {
         usageError("--prefix applies only with --shell");
     }
+    if (invocation.imageSize && !rule.takesSize) {
+        usageError("--size does not apply to " + command);
+    }
     for (const std::string& name : invocation.arguments) {
         const std::string problem = rule.recordsSums ? checksumNameProblem(name) : "";
         if (!problem.empty()) {
@@ -224,6 +267,11 @@ std::string helpText() {
            "                       recorded for it in the Checksum section\n"
            "  sum SECTION          print the SECTIONType and SECTIONSum lines that record the\n"
            "                       sum of SECTION in the Checksum section\n"
+           "  seal [SECTION]...    print the complete factory data made from the draft read:\n"
+           "                       the draft up to its end of data without its Checksum\n"
+           "                       section, a new one with the sum of each SECTION (default:\n"
+           "                       every section, in order), and EndOfData; nothing is printed\n"
+           "                       unless it reads back with the same texts and verified sums\n"
            "\n"
            "Options:\n"
            "  -f, --file=PATH         read PATH instead of " +
@@ -245,12 +293,14 @@ std::string helpText() {
            "  -p, --prefix=PREFIX     with --shell: start each NAME with PREFIX, not " +
            kDefaultShellPrefix +
            "\n"
+           "      --size=BYTES        seal: fill up to BYTES with 0xff (erased flash), failing\n"
+           "                          when the data does not fit; K: KiB, M: MiB\n"
            "  -h, --help              print this help and exit\n"
            "  -V, --version           print the version and exit\n"
            "\n"
            "Exit status:\n"
            "  0  success\n"
-           "  1  the data cannot be read, is malformed, or fails verification\n"
+           "  1  the data cannot be read, is malformed, fails verification, or cannot be sealed\n"
            "  2  usage error\n"
            "  3  get: a key is absent\n"
            "  4  verify, or --require-checksum: no sum is recorded for a section\n"

@@ -2,6 +2,7 @@
 #ifndef TZO_FACTORYINFO_TOOL_OPTIONS_HPP
 #define TZO_FACTORYINFO_TOOL_OPTIONS_HPP
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@ inline constexpr char kStandardInputName[] = "-";
 // or fixed names, and none starts with "factory_".
 inline constexpr char kDefaultShellPrefix[] = "factory_";
 
-enum class Command { kGet, kList, kDump, kVerify, kSum };
+enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal };
 enum class Format { kText, kJson, kShell };
 
 // One parsed command line.
@@ -27,6 +28,7 @@ struct Invocation {
     bool requireChecksum = false;
     Format format = Format::kText;
     std::optional<std::string> shellPrefix; // --prefix; kDefaultShellPrefix when not given
+    std::optional<std::size_t> imageSize;   // seal --size: the bytes to fill the output up to
     Command command = Command::kList;
     std::vector<std::string> arguments;
 };
