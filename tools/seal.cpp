@@ -41,7 +41,8 @@ struct Draft {
 
 // Returns the draft read from the start of `in` line by line, as the library reads lines, up
 // to its end of data. Outside a section, a begin marker starts one; inside, only its own end
-// marker ends it. Throws Failure when a read fails.
+// marker ends it. Throws Failure when a read fails, or when a Checksum section, which is left
+// out of the result, is not ended.
 Draft readDraft(std::istream& in) {
     in.clear();
     in.seekg(0);
@@ -69,6 +70,10 @@ Draft readDraft(std::istream& in) {
     }
     if (in.bad() || (in.fail() && !in.eof())) {
         throw Failure(kDataError, kReadErrorMessage);
+    }
+    if (inSection && draft.sections.back().name == kChecksumSection) {
+        sealError(std::string(kChecksumSection) + ": section not ended before the end of the " +
+                  "draft's data; dropping it would drop every line after it");
     }
     return draft;
 }

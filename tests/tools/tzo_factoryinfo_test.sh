@@ -156,6 +156,9 @@ expect "seal a missing section" 1 "" "tzo-factoryinfo: Absent: no such section i
 expect "seal an unended section" 1 "" \
     "tzo-factoryinfo: Factoryinfo: section not ended before the end of the draft's data" \
     --file "$truncated" seal
+expect "seal, Checksum not ended" 1 "" "tzo-factoryinfo: Checksum: section not ended before \
+the end of the draft's data; dropping it would drop every line after it" \
+    --file "$(variant unended-checksum '/^EndOfChecksum$/d')" seal
 expect "seal Checksum" 2 "" \
     "tzo-factoryinfo: no sum can be recorded for Checksum: it is the section that holds the sums" \
     --file "$sample" seal Checksum
