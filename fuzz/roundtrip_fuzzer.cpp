@@ -1,11 +1,14 @@
 // Builds well-formed factory data around fuzzer-chosen body lines and checks that every reader
 // returns them exactly: the text byte for byte, the first value of each key, and a checksum
-// section made from the text verifies (and one made from other text does not).
+// section made from the text verifies (and one made from other text does not, until the tool's
+// seal replaces it).
 //
-// Input: the first byte chooses the layout, the rest of the first line names the section, and
-// each further line is a body line. Lines that the data format would read as a marker are left
-// out, so the section is always well formed.
+// Input: the first byte chooses the layout (bit 0: checksum section first; bit 1: seal names
+// the section), the rest of the first line names the section, and each further line is a body
+// line. Lines that the data format would read as a marker are left out, so the section is
+// always well formed.
 #include "fuzz_support.hpp"
+#include "seal.hpp"
 
 namespace tzo::factoryinfo::fuzz {
 
@@ -55,6 +58,10 @@ void checkInput(const std::string& layout, const std::string& lines) {
     std::istringstream wrong(dataOf(name, text, text + "\n", checksumFirst));
     require(verdictOf(wrong, name) == "!Calculated checksum do not match the provided one",
             "a sum of other text was not refused");
+    // The tool's seal replaces the wrong sum, for the section named or for every section; a
+    // refusal leaves the target, which libFuzzer records as a crash.
+    const std::vector<std::string> names((layout[0] & 2) != 0 ? 1 : 0, name);
+    checkReaders(tool::seal(wrong, names, std::nullopt), name, text);
 }
 
 } // namespace tzo::factoryinfo::fuzz

@@ -25,14 +25,15 @@ std::string dataFile(const std::string& data) {
 }
 
 // Returns the command line for the data file `file` and the words of `line`, split at blanks,
-// without any that could be a file option: the tool reads the data file given here and nothing
-// else. A word ends at its first NUL, as it would in argv.
+// without any that could be a file option (the tool reads the data file given here and nothing
+// else) or a size for seal (which could ask for more memory than a fuzzer has). A word ends at
+// its first NUL, as it would in argv.
 std::vector<std::string> commandLine(const std::string& file, const std::string& line) {
     std::vector<std::string> words = {"tzo-factoryinfo", "--file", file};
     std::istringstream in(line);
     for (std::string word; in >> word;) {
         word.erase(std::min(word.find('\0'), word.size()));
-        if (word[0] != '-' || word.find('f') == std::string::npos)
+        if (word[0] != '-' || (word.find('f') == std::string::npos && word.find("si") != 2))
             words.push_back(word);
     }
     return words;

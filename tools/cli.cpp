@@ -74,6 +74,20 @@ Outcome execute(const Invocation& invocation, std::istream& standardInput) {
     return failed;
 }
 
+// Returns the outcome of `invocation`: the help, the version, or the command run on the data.
+Outcome outcomeOf(const Invocation& invocation, std::istream& standardInput) {
+    Outcome outcome;
+    if (invocation.help) {
+        outcome.output = helpText();
+        return outcome;
+    }
+    if (invocation.version) {
+        outcome.output = std::string(kProgramName) + ' ' + TZO_FACTORYINFO_VERSION + '\n';
+        return outcome;
+    }
+    return execute(invocation, standardInput);
+}
+
 } // namespace
 
 int run(int argc, char* argv[], std::istream& standardInput, std::ostream& out, std::ostream& err) {
@@ -85,16 +99,7 @@ int run(int argc, char* argv[], std::istream& standardInput, std::ostream& out, 
         err << usageLine() << '\n';
         return failure.status();
     }
-    if (invocation.help) {
-        out << helpText() << std::flush;
-        return out ? kSuccess : kDataError;
-    }
-    if (invocation.version) {
-        out << kProgramName << ' ' << TZO_FACTORYINFO_VERSION << '\n' << std::flush;
-        return out ? kSuccess : kDataError;
-    }
-
-    const Outcome outcome = execute(invocation, standardInput);
+    const Outcome outcome = outcomeOf(invocation, standardInput);
     if (!outcome.failures.empty()) {
         for (const std::string& failure : outcome.failures) {
             report(err, failure);

@@ -1,14 +1,12 @@
-// get, list, dump, verify and sum: the library's objects turned into output for people and
-// scripts.
+// get, list, dump, verify, sum and seal: the library's objects turned into output for people
+// and scripts.
 #include "commands.hpp"
 
+#include "checksum_lines.hpp"
 #include "formats.hpp"
+#include "seal.hpp"
 
-#include <tzo/crypto.hpp>
 #include <tzo/factoryinfo.hpp>
-
-#include <cstdint>
-#include <limits>
 
 namespace tzo::factoryinfo::tool {
 
@@ -16,10 +14,8 @@ namespace {
 
 constexpr char kFactoryInfoSection[] = "Factoryinfo";
 constexpr char kEndPrefix[] = "EndOf";
-constexpr char kSha256Type[] = "sha256";
 
 constexpr char kUnendedMessage[] = "end of file reached before finding end of section";
-constexpr char kTooLargeMessage[] = "section too large to checksum";
 
 // Throws the failure for a section without a recorded sum when --require-checksum asks for one.
 void requireChecksum(const Invocation& invocation, bool checksumValid, const std::string& name) {
@@ -69,7 +65,8 @@ Outcome list(const Invocation& invocation, std::istream& data) {
         break;
     }
     case Format::kShell:
-        outcome.output = shellAssignments(info.entries());
+        outcome.output =
+            shellAssignments(invocation.shellPrefix.value_or(kDefaultShellPrefix), info.entries());
         break;
     case Format::kText:
         for (const auto& [key, value] : info.entries()) {
@@ -135,15 +132,8 @@ std::string sectionText(std::istream& data, const std::string& name) {
 // sum SECTION: the two lines that record the section's sum in the "Checksum" section.
 Outcome sum(const Invocation& invocation, std::istream& data) {
     const std::string& name = invocation.arguments.front();
-    const std::string text = sectionText(data, name);
-    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw std::invalid_argument(kTooLargeMessage);
-    }
-    const std::string digest =
-        tzo::crypto::calculateSha256(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                     static_cast<std::uint32_t>(text.size()));
     Outcome outcome;
-    outcome.output = name + "Type=" + kSha256Type + '\n' + name + "Sum=" + digest + '\n';
+    outcome.output = checksumLines(name, sectionText(data, name));
     return outcome;
 }
 
@@ -161,6 +151,11 @@ Outcome runCommand(const Invocation& invocation, std::istream& data) {
         return verify(invocation, data);
     case Command::kSum:
         return sum(invocation, data);
+    case Command::kSeal: {
+        Outcome outcome;
+        outcome.output = seal(data, invocation.arguments, invocation.imageSize);
+        return outcome;
+    }
     }
     return {};
 }

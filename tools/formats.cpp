@@ -1,6 +1,7 @@
 // JSON and POSIX shell output of key/value pairs.
 #include "formats.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <set>
@@ -86,8 +87,8 @@ void appendJsonAscii(std::string& out, char c) {
     out += c;
 }
 
-// Returns true when `c` may appear in a shell variable name at all; a leading digit is
-// handled by the caller.
+// Returns true when `c` may appear in a shell variable name, though not as its first byte
+// when it is a digit.
 bool isShellNameByte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -115,16 +116,21 @@ std::string jsonString(const std::string& text) {
 }
 
 std::string jsonObject(const std::vector<Field>& fields) {
-    std::set<std::string> written;
+    std::map<std::string, std::string> keyOfName; // each JSON name written, to its key
     std::string out = "{";
     for (const Field& field : fields) {
-        if (!written.insert(field.key).second) {
+        const std::string name = jsonString(field.key);
+        const auto [written, added] = keyOfName.emplace(name, field.key);
+        if (!added && written->second != field.key) {
+            throw std::invalid_argument("two keys give the JSON name " + name);
+        }
+        if (!added) {
             continue;
         }
-        if (written.size() > 1) {
+        if (keyOfName.size() > 1) {
             out += ',';
         }
-        out += jsonString(field.key);
+        out += name;
         out += ':';
         out += field.value ? jsonString(*field.value) : "null";
     }
@@ -145,22 +151,25 @@ std::string shellQuote(const std::string& text) {
     return out;
 }
 
-std::string shellName(const std::string& key) {
-    std::string name;
-    if (key.empty() || (key[0] >= '0' && key[0] <= '9')) {
-        name += '_';
-    }
+bool isShellName(const std::string& text) {
+    return !text.empty() && !(text[0] >= '0' && text[0] <= '9') &&
+           std::all_of(text.begin(), text.end(), isShellNameByte);
+}
+
+std::string shellName(const std::string& prefix, const std::string& key) {
+    std::string name = prefix;
     for (const char c : key) {
         name += isShellNameByte(c) ? c : '_';
     }
     return name;
 }
 
-std::string shellAssignments(const std::map<std::string, std::string>& entries) {
+std::string shellAssignments(const std::string& prefix,
+                             const std::map<std::string, std::string>& entries) {
     std::set<std::string> names;
     std::string out;
     for (const auto& [key, value] : entries) {
-        const std::string name = shellName(key);
+        const std::string name = shellName(prefix, key);
         if (!names.insert(name).second) {
             throw std::invalid_argument("two keys give the shell variable name " + name);
         }

@@ -21,21 +21,27 @@ std::string jsonString(const std::string& text);
 
 // Returns one line holding a JSON object with `fields` in the order given, an absent value
 // written as null. A key given more than once appears once, at its first place.
+// Throws std::invalid_argument when two different keys give the same JSON name (they differ
+// only in bytes that both become U+FFFD), since a JSON parser would keep only one of them.
 std::string jsonObject(const std::vector<Field>& fields);
 
 // Returns `text` single-quoted for a POSIX shell: every byte stands for itself, and each
 // single quote becomes '\''.
 std::string shellQuote(const std::string& text);
 
-// Returns the shell variable name for a data key: the key itself when it is a valid name
-// ([A-Za-z_][A-Za-z0-9_]*), otherwise the key with every other byte replaced by "_" and, when
-// it is empty or starts with a digit, "_" put in front.
-std::string shellName(const std::string& key);
+// Returns true when `text` is a valid shell variable name: [A-Za-z_][A-Za-z0-9_]*.
+bool isShellName(const std::string& text);
 
-// Returns one line NAME='value' per pair, in the order of `entries`.
+// Returns the shell variable name for a data key: `prefix`, a valid name itself, followed by
+// the key with every byte other than A-Z a-z 0-9 _ replaced by "_".
+std::string shellName(const std::string& prefix, const std::string& key);
+
+// Returns one line NAME='value' per pair, in the order of `entries`, each NAME made from the
+// key with `prefix` in front.
 // Throws std::invalid_argument when two keys give the same variable name, since one
 // assignment would silently overwrite the other.
-std::string shellAssignments(const std::map<std::string, std::string>& entries);
+std::string shellAssignments(const std::string& prefix,
+                             const std::map<std::string, std::string>& entries);
 
 } // namespace tzo::factoryinfo::tool
 

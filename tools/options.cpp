@@ -1,11 +1,15 @@
 // Command-line parsing with getopt_long, and the help text that documents it.
 #include "options.hpp"
 
+#include "checksum_lines.hpp"
+#include "formats.hpp"
 #include "status.hpp"
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace tzo::factoryinfo::tool {
@@ -24,22 +28,31 @@ struct CommandRule {
     bool takesRequireChecksum;
     bool takesJson;
     bool takesShell;
+    bool takesSize;
+    bool recordsSums; // its arguments name sections whose sums it records
 };
 
 constexpr CommandRule kCommandRules[] = {
-    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false},
-    {"list", Command::kList, nullptr, 0, 0, true, true, true},
-    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false},
-    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false},
-    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false},
+    {"get", Command::kGet, "KEY", 1, kAnyNumber, true, true, false, false, false},
+    {"list", Command::kList, nullptr, 0, 0, true, true, true, false, false},
+    {"dump", Command::kDump, "SECTION", 1, 1, true, false, false, false, false},
+    {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false, false, false},
+    {"sum", Command::kSum, "SECTION", 1, 1, false, false, false, false, true},
+    {"seal", Command::kSeal, "SECTION", 0, kAnyNumber, false, false, false, true, true},
 };
 
-constexpr char kShortOptions[] = ":f:rjshV";
+constexpr int kSizeOption = 256; // --size has no letter
+constexpr std::size_t kKibibyte = 1024;
+constexpr std::size_t kMebibyte = 1024 * 1024;
+
+constexpr char kShortOptions[] = ":f:rjsp:hV";
 constexpr option kLongOptions[] = {
     {"file", required_argument, nullptr, 'f'},
     {"require-checksum", no_argument, nullptr, 'r'},
     {"json", no_argument, nullptr, 'j'},
     {"shell", no_argument, nullptr, 's'},
+    {"prefix", required_argument, nullptr, 'p'},
+    {"size", required_argument, nullptr, kSizeOption}, // long only: seal's
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -50,13 +63,80 @@ constexpr option kLongOptions[] = {
     throw Failure(kUsageError, message);
 }
 
-// Returns the unknown option that getopt_long just rejected: a short one by its letter (it may
-// stand inside a group like -rx), a long one as the user wrote it.
-std::string unknownOption(char* argv[]) {
-    if (optopt != 0) {
-        return std::string("-") + static_cast<char>(optopt);
+// Returns `word` up to any "=ARGUMENT" attached to it.
+std::string withoutArgument(const std::string& word) {
+    return word.substr(0, word.find('='));
+}
+
+// Returns true when `value` is what getopt_long returns for one of the tool's short options.
+bool isShortOption(int value) {
+    return value > 0 && value != ':' && value <= std::numeric_limits<unsigned char>::max() &&
+           std::strchr(kShortOptions, value) != nullptr;
+}
+
+// Returns the message for the option that getopt_long just rejected, naming it as the user
+// wrote it. A long option has been stepped past; getopt_long gives the letter of a long option
+// that was given an argument it does not take, and no letter for one that is unknown or
+// abbreviated too far. A short option is named by its letter: it may stand inside a group.
+std::string rejectedOption(char* argv[]) {
+    const std::string word = withoutArgument(argv[optind - 1]);
+    if (isShortOption(optopt)) {
+        return "option " + word + " takes no argument";
     }
-    return argv[optind - 1];
+    if (optopt != 0) {
+        return std::string("unknown option -") + static_cast<char>(optopt);
+    }
+    int matches = 0;
+    for (const option* known = kLongOptions; known->name != nullptr; ++known) {
+        matches +=
+            word.size() > 2 && std::strncmp(known->name, word.c_str() + 2, word.size() - 2) == 0;
+    }
+    return (matches > 1 ? "ambiguous option " : "unknown option ") + word;
+}
+
+// Returns the message for an option whose argument is missing, which can only happen at the
+// end, where getopt_long has stepped past the option: a long one as written, a short one by
+// its letter, which may end a group like -rf.
+std::string missingArgument(char* argv[]) {
+    const std::string word = argv[optind - 1];
+    const std::string name =
+        word.rfind("--", 0) == 0 ? word : std::string("-") + static_cast<char>(optopt);
+    return "option " + name + " needs an argument";
+}
+
+// Returns the --prefix argument `prefix`. Throws the usage failure unless it can start a shell
+// variable name, which makes every name built from it a valid one.
+std::string shellPrefix(const std::string& prefix) {
+    if (!isShellName(prefix)) {
+        usageError("--prefix needs the start of a shell name ([A-Za-z_][A-Za-z0-9_]*), not \"" +
+                   prefix + "\"");
+    }
+    return prefix;
+}
+
+// Returns the byte count of the --size argument `text`: decimal digits, followed by K for KiB
+// or M for MiB if wanted. Throws the usage failure for anything else or a count too large.
+std::size_t imageSize(const std::string& text) {
+    const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+    const std::string suffix = text.substr(digits);
+    const std::size_t unit = suffix.empty()  ? 1
+                             : suffix == "K" ? kKibibyte
+                             : suffix == "M" ? kMebibyte
+                                             : 0;
+    if (digits == 0 || unit == 0) {
+        usageError("--size needs a number of bytes, with K or M after it if wanted, not \"" + text +
+                   "\"");
+    }
+    const std::size_t limit = std::numeric_limits<std::size_t>::max() / unit;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        const auto digit = static_cast<std::size_t>(text[i] - '0');
+        if (count > (limit - digit) / 10) {
+            usageError("--size is too large: " + text);
+        }
+        count = count * 10 + digit;
+    }
+    return count * unit;
 }
 
 // Sets the output format to `format`, unless another one was already chosen.
@@ -86,6 +166,12 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
         case 's':
             chooseFormat(invocation, Format::kShell);
             break;
+        case 'p':
+            invocation.shellPrefix = shellPrefix(optarg);
+            break;
+        case kSizeOption:
+            invocation.imageSize = imageSize(optarg);
+            break;
         case 'h':
             invocation.help = true;
             break;
@@ -93,11 +179,9 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
             invocation.version = true;
             break;
         case ':':
-            // An argument can only be missing at the end, where getopt_long has stepped past
-            // the option as written.
-            usageError("option " + std::string(argv[optind - 1]) + " needs an argument");
+            usageError(missingArgument(argv));
         default:
-            usageError("unknown option " + unknownOption(argv));
+            usageError(rejectedOption(argv));
         }
     }
 }
@@ -131,6 +215,18 @@ void checkAgainstRule(const Invocation& invocation, const CommandRule& rule) {
     }
     if (invocation.format == Format::kShell && !rule.takesShell) {
         usageError("--shell does not apply to " + command);
+    }
+    if (invocation.shellPrefix && invocation.format != Format::kShell) {
+        usageError("--prefix applies only with --shell");
+    }
+    if (invocation.imageSize && !rule.takesSize) {
+        usageError("--size does not apply to " + command);
+    }
+    for (const std::string& name : invocation.arguments) {
+        const std::string problem = rule.recordsSums ? checksumNameProblem(name) : "";
+        if (!problem.empty()) {
+            usageError(problem);
+        }
     }
 }
 
@@ -171,6 +267,11 @@ std::string helpText() {
            "                       recorded for it in the Checksum section\n"
            "  sum SECTION          print the SECTIONType and SECTIONSum lines that record the\n"
            "                       sum of SECTION in the Checksum section\n"
+           "  seal [SECTION]...    print the complete factory data made from the draft read:\n"
+           "                       the draft up to its end of data without its Checksum\n"
+           "                       section, a new one with the sum of each SECTION (default:\n"
+           "                       every section, in order), and EndOfData; nothing is printed\n"
+           "                       unless it reads back with the same texts and verified sums\n"
            "\n"
            "Options:\n"
            "  -f, --file=PATH         read PATH instead of " +
@@ -181,15 +282,25 @@ std::string helpText() {
            "                          section and matches it\n"
            "  -j, --json              get, list: print one JSON object; an absent key is null,\n"
            "                          and bytes that are not UTF-8 become U+FFFD\n"
-           "  -s, --shell             list: print NAME='value' lines for a POSIX shell's eval;\n"
-           "                          bytes of a key that a shell name cannot hold become _,\n"
-           "                          with _ in front of an empty key or a leading digit\n"
+           "  -s, --shell             list: print NAME='value' lines for a POSIX shell, to use as\n"
+           "                            vars=$(" +
+           kProgramName +
+           " --shell list) && eval \"$vars\"\n"
+           "                          NAME is the prefix and the key, each byte of the key other\n"
+           "                          than A-Z a-z 0-9 _ made _ (MacAddress: " +
+           kDefaultShellPrefix +
+           "MacAddress)\n"
+           "  -p, --prefix=PREFIX     with --shell: start each NAME with PREFIX, not " +
+           kDefaultShellPrefix +
+           "\n"
+           "      --size=BYTES        seal: fill up to BYTES with 0xff (erased flash), failing\n"
+           "                          when the data does not fit; K: KiB, M: MiB\n"
            "  -h, --help              print this help and exit\n"
            "  -V, --version           print the version and exit\n"
            "\n"
            "Exit status:\n"
            "  0  success\n"
-           "  1  the data cannot be read, is malformed, or fails verification\n"
+           "  1  the data cannot be read, is malformed, fails verification, or cannot be sealed\n"
            "  2  usage error\n"
            "  3  get: a key is absent\n"
            "  4  verify, or --require-checksum: no sum is recorded for a section\n"

@@ -2,6 +2,8 @@
 #ifndef TZO_FACTORYINFO_TOOL_OPTIONS_HPP
 #define TZO_FACTORYINFO_TOOL_OPTIONS_HPP
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,8 +12,12 @@ namespace tzo::factoryinfo::tool {
 inline constexpr char kProgramName[] = "tzo-factoryinfo";
 inline constexpr char kFactoryFile[] = "/dev/mtd/by-label/FACTORY";
 inline constexpr char kStandardInputName[] = "-";
+// Put in front of every name that --shell assigns, so that no key of the data can set a
+// variable that the shell, the loader or the system gives a meaning to: those are upper case
+// or fixed names, and none starts with "factory_".
+inline constexpr char kDefaultShellPrefix[] = "factory_";
 
-enum class Command { kGet, kList, kDump, kVerify, kSum };
+enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal };
 enum class Format { kText, kJson, kShell };
 
 // One parsed command line.
@@ -21,6 +27,8 @@ struct Invocation {
     std::string file = kFactoryFile;
     bool requireChecksum = false;
     Format format = Format::kText;
+    std::optional<std::string> shellPrefix; // --prefix; kDefaultShellPrefix when not given
+    std::optional<std::size_t> imageSize;   // seal --size: the bytes to fill the output up to
     Command command = Command::kList;
     std::vector<std::string> arguments;
 };

@@ -43,26 +43,28 @@ TEST(JsonObject, KeepsTheOrderGivenAndWritesAbsentValuesAsNull) {
     EXPECT_EQ(jsonObject({{"Serial", &serial}, {"Colour", nullptr}, {"Serial", &serial}}),
               "{\"Serial\":\"GW4\",\"Colour\":null}\n");
     EXPECT_EQ(jsonObject({}), "{}\n");
+    EXPECT_THROW(jsonObject({{"k\xff", &serial}, {"k\xfe", nullptr}}), std::invalid_argument);
 }
 
-TEST(ShellName, MapsEveryKeyToAValidName) {
+TEST(ShellName, PrefixesEveryKeyIntoAValidName) {
     const Case cases[] = {
-        {"valid name", "SerialNumber", "SerialNumber"},
-        {"underscore and digits", "_mac_2", "_mac_2"},
-        {"dash and dot", "wifi-mac.0", "wifi_mac_0"},
-        {"leading digit", "2ghz", "_2ghz"},
-        {"empty key", "", "_"},
-        {"non-ASCII bytes", "Caf\xc3\xa9", "Caf__"},
+        {"valid name", "Mac_2", "factory_Mac_2"},
+        {"a name the shell uses", "PATH", "factory_PATH"},
+        {"dash and dot", "wifi-mac.0", "factory_wifi_mac_0"},
+        {"leading digit", "2ghz", "factory_2ghz"},
+        {"empty key", "", "factory_"},
+        {"non-ASCII bytes", "Caf\xc3\xa9", "factory_Caf__"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(shellName(c.in), c.expected) << c.name;
+        EXPECT_EQ(shellName("factory_", c.in), c.expected) << c.name;
     }
 }
 
 TEST(ShellAssignments, QuotesValuesAndRefusesNamesThatCollide) {
-    EXPECT_EQ(shellAssignments({{"Note", "it's $HOME `x`"}, {"Empty", ""}}),
-              "Empty=''\nNote='it'\\''s $HOME `x`'\n");
-    EXPECT_THROW(shellAssignments({{"wifi-mac", "a"}, {"wifi_mac", "b"}}), std::invalid_argument);
+    EXPECT_EQ(shellAssignments("p_", {{"Note", "it's $HOME `x`"}, {"Empty", ""}}),
+              "p_Empty=''\np_Note='it'\\''s $HOME `x`'\n");
+    EXPECT_THROW(shellAssignments("p_", {{"wifi-mac", "a"}, {"wifi_mac", "b"}}),
+                 std::invalid_argument);
 }
 
 } // namespace

@@ -17,11 +17,12 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 
 # expect NAME STATUS STDOUT STDERR ARGUMENT...: runs the tool on ARGUMENTs with standard input
-# from $input (default /dev/null) and compares. STDERR is matched as a whole line of its own.
+# from $input (default /dev/null), standard output to $output if set, and compares. STDERR is matched as a whole line of its own.
 expect() {
     local name=$1 status=$2 stdout=$3 stderr=$4
     shift 4
-    "${tool[@]}" "$@" <"${input:-/dev/null}" >"$scratch/out" 2>"$scratch/err"
+    : >"$scratch/out"
+    "${tool[@]}" "$@" <"${input:-/dev/null}" >"${output:-$scratch/out}" 2>"$scratch/err"
     local actual=$?
     local problems=()
     ((actual == status)) || problems+=("exit status $actual, expected $status")
@@ -58,7 +59,7 @@ expect "get in the order given" 0 $'C2\nGW4-2026-004711\n' "" \
     --file "$sample" get HardwareRevision SerialNumber
 expect "get an absent key" 3 $'GW4-2026-004711\n\n' "" --file "$sample" get SerialNumber Colour
 expect "get --json" 3 $'{"Region":"EU","Colour":null}\n' "" --file "$sample" --json get Region Colour
-expect "list --shell" 0 "$(sed -E "s/=(.*)/='\1'/" <<<"$list")"$'\n' "" --file "$sample" --shell list
+expect "list --shell" 0 "$(sed -E "s/^([^=]*)=(.*)/factory_\1='\2'/" <<<"$list")"$'\n' "" --file "$sample" --shell list
 expect "dump" 0 "$calibration" "" --file "$sample" dump RadioCalibration
 expect "verify by default" 0 $'Factoryinfo: verified\n' "" --file "$sample" verify
 expect "verify several" 0 $'RadioCalibration: verified\nFactoryinfo: verified\n' "" \
@@ -108,6 +109,19 @@ expect "missing option argument" 2 "" "tzo-factoryinfo: option --file needs an a
 expect "missing key" 2 "" "tzo-factoryinfo: get needs KEY" --file "$sample" get
 expect "option the command does not take" 2 "" "tzo-factoryinfo: --json does not apply to dump" \
     --file "$sample" --json dump Factoryinfo
+expect "option given an argument" 2 "" "tzo-factoryinfo: option --json takes no argument" --json=1
+expect "ambiguous abbreviation" 2 "" "tzo-factoryinfo: ambiguous option --s" --s list
+expect "group missing an argument" 2 "" "tzo-factoryinfo: option -f needs an argument" list -rf
+expect "prefix not a shell name" 2 "" \
+    'tzo-factoryinfo: --prefix needs the start of a shell name ([A-Za-z_][A-Za-z0-9_]*), not "9x"' \
+    --shell --prefix 9x list
+expect "prefix without --shell" 2 "" "tzo-factoryinfo: --prefix applies only with --shell" -p x list
+expect "sum of a name with =" 2 "" \
+    'tzo-factoryinfo: no sum can be recorded for a section name holding "=": A=B' sum A=B
+expect "sum of Checksum" 2 "" \
+    "tzo-factoryinfo: no sum can be recorded for Checksum: it is the section that holds the sums" \
+    sum Checksum
+output=/dev/full expect "help, output fails" 1 "" "tzo-factoryinfo: error writing output" --help
 
 # --- sum: data whose Checksum section is made by sum verifies
 sed '/^BeginOfChecksum$/,$d' "$sample" >"$scratch/resummed"
@@ -121,6 +135,43 @@ expect "sum round trip" 0 $'Factoryinfo: verified\nRadioCalibration: verified\n'
     --file "$scratch/resummed" verify Factoryinfo RadioCalibration
 expect "sum repairs a wrong sum" 0 "$(sed -n '/^Factoryinfo\(Type\|Sum\)=/p' "$sample")"$'\n' "" \
     --file "$scratch/wrong-sum" sum Factoryinfo
+
+# --- seal: a draft with a wrong sum gives the sample's data back, which verifies; refusals
+sealed=$(sed '/^EndOfData$/q' "$sample")$'\n'
+expect "seal --size" 0 "$sealed$(head -c $((1024 - ${#sealed})) /dev/zero | tr '\0' '\377')" "" \
+    --file "$scratch/wrong-sum" seal --size 1K
+"${tool[@]}" --file "$scratch/wrong-sum" seal >"$scratch/sealed"
+expect "seal, then verify" 0 $'Factoryinfo: verified\nRadioCalibration: verified\n' "" \
+    --file "$scratch/sealed" verify Factoryinfo RadioCalibration
+expect "seal --size too small" 1 "" \
+    "tzo-factoryinfo: the sealed data takes ${#sealed} bytes and does not fit in $((${#sealed} - 1))" \
+    --file "$sample" seal --size $((${#sealed} - 1))
+expect "seal --size not a size" 2 "" \
+    'tzo-factoryinfo: --size needs a number of bytes, with K or M after it if wanted, not "1G"' \
+    --file "$sample" seal --size 1G
+expect "--size without seal" 2 "" "tzo-factoryinfo: --size does not apply to list" --size 1 list
+expect "seal an empty draft" 1 "" "tzo-factoryinfo: the draft holds no section to seal" --file - seal
+expect "seal a missing section" 1 "" "tzo-factoryinfo: Absent: no such section in the draft" \
+    --file "$sample" seal Factoryinfo Absent
+expect "seal an unended section" 1 "" \
+    "tzo-factoryinfo: Factoryinfo: section not ended before the end of the draft's data" \
+    --file "$truncated" seal
+expect "seal, Checksum not ended" 1 "" "tzo-factoryinfo: Checksum: section not ended before \
+the end of the draft's data; dropping it would drop every line after it" \
+    --file "$(variant unended-checksum '/^EndOfChecksum$/d')" seal
+expect "seal Checksum" 2 "" \
+    "tzo-factoryinfo: no sum can be recorded for Checksum: it is the section that holds the sums" \
+    --file "$sample" seal Checksum
+printf 'BeginOfA=B\nEndOfA=B\n' >"$scratch/name-with-equals"
+expect "seal a name with =" 1 "" \
+    'tzo-factoryinfo: no sum can be recorded for a section name holding "=": A=B' \
+    --file "$scratch/name-with-equals" seal
+unread="would not read back from the sealed data as written; is there a line BeginOf"
+for marker in RadioCalibration Checksum; do
+    expect "seal, BeginOf$marker in an earlier section" 1 "" \
+        "tzo-factoryinfo: $marker: $unread$marker inside an earlier section?" \
+        --file "$(variant "early-$marker" "s/^Region=EU\$/BeginOf$marker/")" seal
+done
 
 # --- keys and values that JSON and the shell must quote
 cat >"$scratch/awkward" <<'DATA'
@@ -136,7 +187,7 @@ expect "list --json escapes" 0 \
     "" --file "$scratch/awkward" --json list
 "${tool[@]}" --file "$scratch/awkward" --shell list >"$scratch/assignments"
 # shellcheck disable=SC1091
-if (. "$scratch/assignments" && [[ $_9lives == "it's" && $Quote_d == $'back\\slash\ttab' ]]); then
+if (. "$scratch/assignments" && [[ $factory_9lives == "it's" && $factory_Quote_d == $'back\\slash\ttab' ]]); then
     echo "ok   list --shell evaluates to the values"
 else
     failures=$((failures + 1))
