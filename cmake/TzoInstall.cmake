@@ -1,5 +1,6 @@
 # Installs the libraries, headers, the CMake package tzo-gw-factoryinfo (target
-# tzo::factoryinfo, which brings tzo::crypto along) and the pkg-config file.
+# tzo::factoryinfo, which brings tzo::crypto along), the pkg-config file, and the rules that
+# name the flash partitions (TzoBoardRules).
 include(CMakePackageConfigHelpers)
 
 set(TZO_PACKAGE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/tzo-gw-factoryinfo")
@@ -64,3 +65,5 @@ install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc.in\"
                             \"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc\" @ONLY)")
 install(FILES "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc"
         DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+
+include(TzoBoardRules)
