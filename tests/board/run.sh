@@ -4,7 +4,7 @@
 # the armhf build installed at /usr and its mdev lines; tests/board/init.sh runs the checks there.
 # Fails, printing the console, unless every check passed. Downloads are kept in build-board/.
 #
-#   tests/board/run.sh [BUILD-DIR]    an armhf build tree, built (default build-armhf)
+#   tests/board/run.sh [BUILD-DIR]    a configured armhf build tree (default build-armhf)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 build=$(realpath "${1:-build-armhf}")
@@ -61,6 +61,7 @@ printf %s "${data/Channel300=-42.5/Channel300=-42.6}" |
 printf %s "$calibration" >root/calibration
 
 # The initramfs: busybox, the installed build, the device tests, and the libraries they need.
+cmake --build "$build" -j2 >/dev/null
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 cp "$build/tests/factoryinfo-tests" root/usr/bin/
 cp root/usr/share/tzo-gw-factoryinfo/mdev.conf root/etc/mdev.conf
