@@ -5,15 +5,14 @@
 set(tzo_rules_source "${PROJECT_SOURCE_DIR}/rules")
 
 if(TZO_FACTORYINFO_UDEV_RULE)
-    # udev reads rules only from its own directories. Installed into udev's own prefix, the rule
-    # goes where udev's pkg-config file says (/lib/udev/rules.d on Debian 12); into any other
-    # prefix, to lib/udev/rules.d below it.
+    # udev reads rules only from its own directories. Installed into the system's prefix /usr,
+    # the rule goes where udev's pkg-config file says (/lib/udev/rules.d on Debian 12); into any
+    # other prefix, to lib/udev/rules.d below it.
     set(tzo_udev_rules_dir "lib/udev/rules.d")
     find_package(PkgConfig QUIET)
-    if(PKG_CONFIG_FOUND)
-        pkg_get_variable(tzo_udev_prefix udev prefix)
+    if(PKG_CONFIG_FOUND AND CMAKE_INSTALL_PREFIX STREQUAL "/usr")
         pkg_get_variable(tzo_udev_dir udev udevdir)
-        if(tzo_udev_dir AND tzo_udev_prefix STREQUAL CMAKE_INSTALL_PREFIX)
+        if(tzo_udev_dir)
             set(tzo_udev_rules_dir "${tzo_udev_dir}/rules.d")
         endif()
     endif()

@@ -4,6 +4,7 @@
 # partition's name in /sys/class/mtd/mtdN/name, or removes the links to it when it goes.
 # A name that cannot be one file name (empty, ".", "..", or holding a "/") gets no link.
 set -u
+umask 022 # mdev may run with none, and no one else may put a link in the folder
 links=/dev/mtd/by-label
 
 case ${MDEV:-} in

@@ -28,6 +28,9 @@ full_packages=(
     llvm-14                    # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
     valgrind                   # the leak check of loading and unloading the library
     libbenchmark-dev           # the benchmarks: built in the full run, run by scripts/bench.sh
+    qemu-system-arm            # the board test (tests/board/): an emulated i.MX6 board
+    device-tree-compiler       # dtc, which adds the flash partitions to the board's device tree
+    cpio                       # packs the board's initramfs
 )
 
 case "$*" in

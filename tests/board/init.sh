@@ -1,8 +1,10 @@
 #!/bin/sh
 # The board's first process: loads the flash drivers, has mdev link /dev/mtd/by-label/NAME on
-# coldplug and hotplug, and checks the tool and the library against the partitions that
-# run.sh made: ERASED (mtd0), FACTORY (mtd1) and DAMAGED (mtd2). Prints "board: PASS NAME" or
-# "board: FAIL NAME" for each check, "board: done, N failed" last, and powers off.
+# coldplug and hotplug, and checks the tool and the library against the partitions that run.sh
+# made: ERASED (mtd0), FACTORY (mtd1), DAMAGED (mtd2) and "." (mtd3, which gets no link).
+# Prints "board: PASS NAME" or "board: FAIL NAME" for each check, "board: done, N failed" last,
+# and powers off.
+# shellcheck disable=SC2016 # conditions for await are evaluated there
 /bin/busybox --install -s /bin
 export PATH=/usr/bin:/bin
 mount -t devtmpfs dev /dev
@@ -10,7 +12,9 @@ exec </dev/console >/dev/console 2>&1
 mount -t proc proc /proc && mount -t sysfs sysfs /sys
 failed=0
 
-# expect NAME STATUS PATTERN COMMAND...: the command's exit status and output (both streams).
+# expect NAME STATUS PATTERN COMMAND...: the command's exit status, and its output (both
+# streams) matched against the glob PATTERN.
+# shellcheck disable=SC2254
 expect() {
     name=$1 status=$2 pattern=$3
     shift 3
@@ -22,13 +26,14 @@ expect() {
     esac
 }
 links() { for link in /dev/mtd/by-label/*; do echo "${link##*/}>$(readlink "$link")"; done; }
+# await CONDITION: up to 10 s for the shell condition to hold.
 await() { for _ in $(seq 50); do eval "$1" && return; sleep 0.2; done; }
 linked="DAMAGED>../../mtd2
 ERASED>../../mtd0
 FACTORY>../../mtd1"
 
 for module in gpio-mxc ofpart spi-nor spi-imx; do insmod "/modules/$module.ko"; done
-await '[ -e /sys/class/mtd/mtd2 ]'
+await '[ -e /sys/class/mtd/mtd3 ]'
 mdev -s
 expect "coldplug links" 0 "$linked" links
 mdev -d && sleep 1 # hotplug: the kernel has no helper program, mdev listens for its events
