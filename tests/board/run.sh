@@ -31,9 +31,7 @@ dtc -q -I dtb -O dts -o board.dts unpacked/usr/lib/linux-image-*/imx6q-sabrelite
 cat >>board.dts <<'DTS'
 &{/soc/bus@2000000/spba-bus@2000000/spi@2008000/flash@0} {
     partitions {
-        compatible = "fixed-partitions";
-        #address-cells = <1>;
-        #size-cells = <1>;
+        compatible = "fixed-partitions"; #address-cells = <1>; #size-cells = <1>;
         partition@0 { label = "ERASED"; reg = <0x0 0x10000>; read-only; };
         partition@10000 { label = "FACTORY"; reg = <0x10000 0x10000>; read-only; };
         partition@20000 { label = "DAMAGED"; reg = <0x20000 0x10000>; read-only; };
@@ -45,20 +43,12 @@ dtc -q -I dts -O dtb -o board.dtb board.dts
 
 # FACTORY: a calibration section of 8 KiB, so that reads cross blocks, "Factoryinfo" as the
 # library's device tests expect it, and their sums; DAMAGED: the same with one digit changed.
-sum() { printf %s "$1" | sha256sum | cut -d' ' -f1; }
+section() { printf 'BeginOf%s\n%sEndOf%s\n' "$1" "$2" "$1"; }
+sum() { printf '%sType=sha256\n%sSum=%s\n' "$1" "$1" "$(printf %s "$2" | sha256sum | cut -c1-64)"; }
 calibration=$(seq -f 'Channel%03g=-42.5dBm' 0 399)$'\n' factoryinfo=$'SerialNumber=GW4-9\n'
-data="BeginOfRadioCalibration
-${calibration}EndOfRadioCalibration
-BeginOfFactoryinfo
-${factoryinfo}EndOfFactoryinfo
-BeginOfChecksum
-FactoryinfoType=sha256
-FactoryinfoSum=$(sum "$factoryinfo")
-RadioCalibrationType=sha256
-RadioCalibrationSum=$(sum "$calibration")
-EndOfChecksum
-EndOfData
-"
+sums=$(sum Factoryinfo "$factoryinfo" && sum RadioCalibration "$calibration")$'\n'
+data=$(section RadioCalibration "$calibration" && section Factoryinfo "$factoryinfo" &&
+    section Checksum "$sums" && echo EndOfData)$'\n'
 head -c 2M /dev/zero | tr '\0' '\377' >flash.img
 printf %s "$data" | dd of=flash.img bs=64K seek=1 iflag=fullblock conv=notrunc status=none
 printf %s "${data/Channel300=-42.5/Channel300=-42.6}" |
@@ -90,12 +80,8 @@ rm -f console.log
 qemu-system-arm -M sabrelite -kernel unpacked/boot/vmlinuz-* -dtb board.dtb -initrd initrd.gz \
     -append "console=ttymxc1 rdinit=/init quiet" -drive if=mtd,format=raw,file=flash.img \
     -serial null -serial mon:stdio -nographic </dev/null >console.log 2>&1 &
-for _ in $(seq 100); do
-    grep -qs 'board: done' console.log || ! kill -0 $! 2>/dev/null && break
-    sleep 1
-done
-kill $! 2>/dev/null || true
-wait $! || true
+for _ in $(seq 100); do grep -qs 'board: done' console.log || ! kill -0 $! && break; sleep 1; done
+{ kill $! && wait $!; } 2>/dev/null || true
 if ! grep -q 'board: done, 0 failed' console.log; then
     cat console.log && echo "board test failed" && exit 1
 fi
