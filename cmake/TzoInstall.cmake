@@ -1,5 +1,6 @@
 # Installs the libraries, headers, the CMake package tzo-gw-factoryinfo (target
-# tzo::factoryinfo, which brings tzo::crypto along) and the pkg-config file.
+# tzo::factoryinfo, which brings tzo::crypto along), the pkg-config file, and the rules that
+# name the flash partitions (TzoBoardRules).
 #
 # Every install rule names the Debian package it belongs to (cmake/TzoPackaging.cmake):
 #   runtime      the shared libraries (libtzo-gw-factoryinfo0)
@@ -73,3 +74,5 @@ install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc.in\"
         COMPONENT development)
 install(FILES "${PROJECT_BINARY_DIR}/tzo-gw-factoryinfo.pc"
         DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig" COMPONENT development)
+
+include(TzoBoardRules)

@@ -31,6 +31,9 @@ full_packages=(
     valgrind                   # the leak check of loading and unloading the library
     libbenchmark-dev           # the benchmarks: built in the full run, run by scripts/bench.sh
     lintian                    # checks the Debian packages
+    qemu-system-arm            # the board test (tests/board/): an emulated i.MX6 board
+    device-tree-compiler       # dtc, which adds the flash partitions to the board's device tree
+    cpio                       # packs the board's initramfs
 )
 
 case "$*" in

@@ -8,11 +8,11 @@
 #                             build-tsan/ under ThreadSanitizer, for the device (armhf): the
 #                             tests under qemu-arm in build-armhf/, the ABI against the
 #                             baselines in tests/abi/ (build-armhf-abi/), and the stripped sizes
-#                             against their budgets; the Debian packages (build-package-ARCH/)
-#                             checked with lintian and used unpacked; the benchmarks in
-#                             build-bench/, run briefly;
-#                             and last the fuzz targets of fuzz/, a minute each
-#                             (scripts/fuzz.sh)
+#                             against their budgets; the armhf build on an emulated board
+#                             with a real flash partition (tests/board/run.sh); the Debian
+#                             packages (build-package-ARCH/) checked with lintian and used
+#                             unpacked; the benchmarks in build-bench/, run briefly; and last
+#                             the fuzz targets of fuzz/, a minute each (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -73,6 +73,17 @@ test_armhf() {
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake"
 }
 
+# The armhf build from build-armhf/ on an emulated board, reading a real flash partition
+# through the kernel's MTD driver and the mdev rule's /dev/mtd/by-label/FACTORY link.
+test_board() {
+    echo "=== board"
+    local status=0
+    tests/board/run.sh build-armhf || status=$?
+    if ((status != 0 && status != 77)); then
+        return "$status"
+    fi
+}
+
 # Threads building and sharing objects, under ThreadSanitizer: only the stress tests are built.
 test_tsan() {
     echo "=== build-tsan"
@@ -116,6 +127,7 @@ if $full; then
     test_sanitize
     test_tsan
     test_armhf
+    test_board
     scripts/abi-baseline.sh --check
     scripts/footprint.sh --check
     test_deb_packages
