@@ -106,7 +106,9 @@ private:
             if (m_source == nullptr) {
                 fail(kReadErrorMessage);
             }
-            if (traits_type::eq_int_type(m_source->sgetc(), traits_type::eof())) {
+            // The end, once seen, stays: a pass must not find more data than an earlier one.
+            if (m_ended || traits_type::eq_int_type(m_source->sgetc(), traits_type::eof())) {
+                m_ended = true;
                 return false;
             }
             if (m_size == kMaxFactoryDataSize) {
@@ -142,6 +144,7 @@ private:
         m_blocks[kMaxFactoryDataSize / kReadOnceBlockSize]; // all full but the last
     std::size_t m_size = 0;                                 // the bytes read so far
     std::size_t m_block = 0;                                // the block of the get area
+    bool m_ended = false;                                   // the source has ended
     const char* m_failure = nullptr;
 };
 
