@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <istream>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <streambuf>
 
@@ -124,6 +125,8 @@ private:
                 m_source->sgetn(m_blocks[block].get() + start, count), 0));
         } catch (const std::invalid_argument&) {
             throw;
+        } catch (const std::bad_alloc&) {
+            throw; // no more memory for a block: that, not the source, failed
         } catch (const abi::__forced_unwind&) {
             throw; // a cancelled thread
         } catch (...) {
