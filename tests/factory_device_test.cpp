@@ -90,27 +90,61 @@ TEST(FactoryDevice, ObjectsReadTheFactoryPartition) {
     }
 }
 
-// Every byte read from the partition comes from the flash chip again, and each constructor
-// makes three passes from the start. Each pass may read the data up to its last line and what
-// is left of that read, never the erased rest of the partition.
-TEST(FactoryDevice, PassesReadNoMoreThanOneReadBeyondTheData) {
+// A construction reads each byte of the flash once, up to the data it needs, at most 16 MiB.
+TEST(FactoryDevice, ReadsEachByteOnceUpToTheDataAndAtMost16MiB) {
     const std::string data = "BeginOfBlock\n" + std::string(10000, 'x') + "\nEndOfBlock\n" + kData;
     char path[] = "/tmp/factoryinfo-test-XXXXXX";
     close(mkstemp(path));
-    std::ofstream(path, std::ios_base::binary) << data << std::string(65536 - data.size(), '\xff');
-    const auto construct = [&path] {
-        detail::FactoryDevice device(path);
-        EXPECT_TRUE(FactoryInfo(device.stream()).isChecksumValid());
+    const std::string tooMuch = "factory data exceeds 16 MiB";
+    const struct {
+        std::string image;       // 64 KiB of flash, or a wrong link to 32 MiB of zeros
+        std::string outcomes[2]; // of FactoryInfo and Section
+        long long bytes;         // at most: the data in three reads and one more, or 16 MiB and one
+    } cases[] = {
+        {data + std::string(65536 - data.size(), '\xff'), {"GW4-9", "SerialNumber=GW4-9\n"}, 16384},
+        {std::string(32 << 20, '\0'), {tooMuch, tooMuch}, 16781312},
     };
-    construct(); // the crypto library may read its configuration on first use
-    const auto count = test::readCountOf(construct);
+    for (const auto& c : cases) {
+        std::ofstream(path, std::ios_base::binary) << c.image;
+        for (const bool section : {false, true}) {
+            const auto read = [&] {
+                return test::outcomeOf("", [&](std::istream&) {
+                    detail::FactoryDevice device(path);
+                    return section ? Section(device.stream(), "Factoryinfo").dump()
+                                   : FactoryInfo(device.stream())["SerialNumber"];
+                });
+            };
+            read(); // the crypto library may read its configuration on first use
+            const auto count = test::readCountOf([&] { EXPECT_EQ(read(), c.outcomes[section]); });
+            EXPECT_LE(count ? count->bytes : 0, c.bytes) << c.image.size();
+        }
+    }
     unlink(path);
-    if (!count)
-        GTEST_SKIP() << "the kernel keeps no read counts in /proc/thread-self/io";
+}
 
-    const long long calls = 3 * (data.size() / detail::kFactoryReadSize + 1);
-    EXPECT_LE(count->calls, calls);
-    EXPECT_LE(count->bytes, calls * static_cast<long long>(detail::kFactoryReadSize));
+// The data rewritten in place, to `next`, once a reader has read some of it.
+struct RewrittenData : std::stringbuf {
+    std::string next;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir from,
+                     std::ios_base::openmode which) override {
+        if (gptr() != eback())
+            str(next);
+        return std::stringbuf::seekoff(offset, from, which);
+    }
+};
+
+// A half-written serial number must not pass as verified by the sum of the data replacing it.
+TEST(FactoryDevice, AConstructionSeesOneVersionOfTheData) {
+    const auto version = [](const std::string& serial, const std::string& summed) {
+        return "BeginOfFactoryinfo\nSerialNumber=" + serial + "\nEndOfFactoryinfo\n" +
+               test::checksumSectionFor("Factoryinfo", "SerialNumber=" + summed + "\n");
+    };
+    RewrittenData source;
+    source.str(version("GW4-", "GW4-1")); // the new number half-written, the old sum
+    source.next = version("GW4-2", "GW4-2");
+    detail::ReadOnceData once(&source);
+    const auto read = [&](std::istream&) { return FactoryInfo(once.stream())[""]; };
+    EXPECT_EQ(test::outcomeOf("", read), "Calculated checksum do not match the provided one");
 }
 
 } // namespace

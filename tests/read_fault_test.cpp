@@ -3,6 +3,7 @@
 // on the intact data or "error reading factory data", and never a result built from part of it.
 #include <tzo/factoryinfo.hpp>
 
+#include "read_once.hpp"
 #include "sample_data.hpp"
 #include "test_support.hpp"
 
@@ -79,6 +80,12 @@ TEST(ReadFault, GivesTheIntactResultOrAReadErrorAtEveryOffset) {
         {"sample: Section RadioCalibration", sample, section("RadioCalibration"), "EndOfChecksum"},
         {"sample: missing Section", sample, section("Missing"), "EndOfData"},
         {"sample: checksumSection", sample, verdict("RadioCalibration"), "EndOfChecksum"},
+        {"sample: FactoryInfo as the device is read", sample,
+         [](std::istream& in) {
+             detail::ReadOnceData once(in.rdbuf());
+             return factoryInfo(once.stream());
+         },
+         "EndOfChecksum"},
         {"checksum first: FactoryInfo", checksumFirst, factoryInfo, "EndOfFactoryinfo"},
         {"checksum first: Section", checksumFirst, section("RadioCalibration"),
          "EndOfRadioCalibration"},

@@ -6,12 +6,13 @@
 #include "options.hpp"
 #include "status.hpp"
 
+#include "read_once.hpp"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <new>
-#include <sstream>
 
 namespace tzo::factoryinfo::tool {
 
@@ -20,33 +21,37 @@ namespace {
 constexpr char kOpenErrorMessage[] = "unable to open factory file";
 constexpr char kWriteErrorMessage[] = "error writing output";
 
-// Returns a seekable copy of all of `in`. The reading functions rewind for every search, which
-// a pipe cannot do. Throws Failure when a read fails.
-std::unique_ptr<std::istream> readAll(std::istream& in) {
-    std::string data;
-    char chunk[4096];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        data.append(chunk, static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        throw Failure(kDataError, kReadErrorMessage);
-    }
-    return std::make_unique<std::istringstream>(std::move(data));
-}
+// The bytes that one read(2) asks of a data file, as the library reads the factory device.
+constexpr std::size_t kReadSize = 4096;
 
-// Returns the factory data named by `file`, opened for reading. Throws Failure when it
-// cannot be opened.
-std::unique_ptr<std::istream> openData(const std::string& file, std::istream& standardInput) {
+// The factory data that the tool reads, a file or standard input, read once as the library
+// reads the factory device: what has been read is kept for the rewinds of every search, so a
+// pipe or a FIFO serves as well as a file, and no more than 16 MiB is read.
+struct Data {
+    // libstdc++'s file buffer reads one byte less than its buffer holds.
+    char buffer[kReadSize + 1];
+    std::filebuf file;
+    std::unique_ptr<detail::ReadOnceData> once; // reads `file` or standard input
+};
+
+// Returns the factory data named by `file`, opened for reading: standard input for "-",
+// otherwise the file, read in aligned reads of kReadSize bytes. Throws Failure when it cannot
+// be opened.
+std::unique_ptr<Data> openData(const std::string& file, std::istream& standardInput) {
+    auto data = std::make_unique<Data>();
     if (file == kStandardInputName) {
-        return readAll(standardInput);
+        data->once = std::make_unique<detail::ReadOnceData>(standardInput.rdbuf());
+        return data;
     }
+    // A file buffer takes its buffer only before it is opened.
+    data->file.pubsetbuf(data->buffer, sizeof data->buffer);
     errno = 0;
-    auto stream = std::make_unique<std::ifstream>(file, std::ios_base::in | std::ios_base::binary);
-    if (stream->fail()) {
+    if (data->file.open(file, std::ios_base::in | std::ios_base::binary) == nullptr) {
         const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
         throw Failure(kDataError, std::string(kOpenErrorMessage) + " " + file + reason);
     }
-    return stream;
+    data->once = std::make_unique<detail::ReadOnceData>(&data->file);
+    return data;
 }
 
 // Writes one failure line to `err`.
@@ -59,8 +64,8 @@ Outcome execute(const Invocation& invocation, std::istream& standardInput) {
     Outcome failed;
     failed.status = kDataError;
     try {
-        const std::unique_ptr<std::istream> data = openData(invocation.file, standardInput);
-        return runCommand(invocation, *data);
+        const std::unique_ptr<Data> data = openData(invocation.file, standardInput);
+        return runCommand(invocation, data->once->stream());
     } catch (const Failure& failure) {
         failed.status = failure.status();
         failed.failures.push_back(failure.what());

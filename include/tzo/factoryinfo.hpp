@@ -110,14 +110,22 @@ TZO_FACTORYINFO_API bool checksumSection(std::istream& in, const std::string& na
 // The objects read everything when they are constructed and hold only in-memory copies: no file
 // stays open and nothing is read again. A constructor that throws leaves no object behind. A
 // constructed object is immutable, so concurrent reads of one object need no locking.
+//
+// The constructors without a stream read "/dev/mtd/by-label/FACTORY" once: in aligned 4 KiB
+// reads, each byte at most once and no further than the read that holds the last line needed,
+// keeping what they have read in memory for the rewinds of their later passes, which therefore
+// all see the same bytes. They read no more than 16 MiB, and release the memory when they
+// return or throw. The constructors on a caller's stream read it as the functions above do,
+// rewinding it for every pass.
 // ---------------------------------------------------------------------------------------------
 
 // The key/value pairs of the "Factoryinfo" section, verified against the "Checksum" section.
 class TZO_FACTORYINFO_API FactoryInfo {
 public:
     // Reads "/dev/mtd/by-label/FACTORY".
-    // Throws std::invalid_argument "unable to open factory file" if it cannot be opened, and
-    // otherwise as FactoryInfo(std::istream&).
+    // Throws std::invalid_argument "unable to open factory file" if it cannot be opened,
+    // "factory data exceeds 16 MiB" if it needs more than the first 16 MiB (16777216 bytes) of
+    // the device, and otherwise as FactoryInfo(std::istream&).
     FactoryInfo();
 
     // Reads the seekable stream `in`, which is rewound first and left wherever reading ends.
@@ -148,8 +156,9 @@ private:
 class TZO_FACTORYINFO_API Section {
 public:
     // Reads section `name` of "/dev/mtd/by-label/FACTORY".
-    // Throws std::invalid_argument "unable to open factory file" if it cannot be opened, and
-    // otherwise as Section(std::istream&, const std::string&).
+    // Throws std::invalid_argument "unable to open factory file" if it cannot be opened,
+    // "factory data exceeds 16 MiB" if it needs more than the first 16 MiB (16777216 bytes) of
+    // the device, and otherwise as Section(std::istream&, const std::string&).
     explicit Section(const std::string& name);
 
     // Reads section `name` of the seekable stream `in`, which is rewound first and left

@@ -66,7 +66,7 @@ expect "verify several" 0 $'RadioCalibration: verified\nFactoryinfo: verified\n'
     --file "$sample" verify RadioCalibration Factoryinfo
 expect "--require-checksum with a sum" 0 $'C2\n' "" \
     --file "$sample" --require-checksum get HardwareRevision
-input=$sample expect "--file - from a pipe" 0 "$list" "" --file - list
+input=<(cat "$sample") expect "--file - from a pipe" 0 "$list" "" --file - list
 expect "version" 0 $'tzo-factoryinfo 0.2.0\n' "" --version
 
 # --- data that cannot be read
@@ -74,6 +74,7 @@ expect "missing file" 1 "" \
     "tzo-factoryinfo: unable to open factory file $scratch/absent: No such file or directory" \
     --file "$scratch/absent" list
 expect "directory" 1 "" "tzo-factoryinfo: error reading factory data" --file "$scratch" list
+expect "a pipe without end" 1 "" "tzo-factoryinfo: factory data exceeds 16 MiB" --file <(yes) list
 
 # --- broken copies of the sample
 truncated="$scratch/truncated"
