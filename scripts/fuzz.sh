@@ -25,15 +25,14 @@ build_tree() {
 }
 
 # fuzz_target NAME: runs one target from a fresh copy of the seed corpus and prints the
-# number of inputs it executed. Each input is read under a fault at every byte offset, so inputs
-# are kept short.
+# number of inputs it executed.
 fuzz_target() {
     local name=$1 corpus=build-fuzz/corpus/$1 log=build-fuzz/$1.log
     rm -rf "$corpus"
     mkdir -p "$corpus" build-fuzz/artifacts
     cp tests/cases/* "$corpus/"
     if ! "build-fuzz/$name-fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
-        -max_len=512 -dict=fuzz/factoryinfo.dict -artifact_prefix="build-fuzz/artifacts/$name-" \
+        -dict=fuzz/factoryinfo.dict -artifact_prefix="build-fuzz/artifacts/$name-" \
         "$corpus" >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "fuzz: $name found a failing input, kept in build-fuzz/artifacts/" >&2

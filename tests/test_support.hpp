@@ -124,13 +124,14 @@ inline std::string linesOf(std::istream& in) {
 }
 
 // Returns below which byte offset a read fault, and below how many bytes read a failing rewind,
-// turn the outcome of `read` on `data` into the read error; or what else a fault gives.
-inline std::string faultsOf(const std::string& data, const Read& read) {
+// turn the outcome of `read` on `data` into the read error; or what else a fault gives. Tries
+// every `step`-th offset and count.
+inline std::string faultsOf(const std::string& data, const Read& read, std::size_t step) {
     const std::string intact = outcomeOf(data, read);
     std::string summary = "  read error below byte";
     for (const std::size_t rounds : {1, 3}) {
         std::size_t firstIntact = kNever;
-        for (std::size_t at = 0; at <= rounds * data.size() + 1; ++at) {
+        for (std::size_t at = 0; at <= rounds * data.size() + 1; at += step) {
             const std::string outcome =
                 rounds == 1 ? outcomeOf(data, read, at) : outcomeOf(data, read, kNever, at);
             firstIntact = outcome == intact ? std::min(firstIntact, at) : firstIntact;
@@ -144,8 +145,9 @@ inline std::string faultsOf(const std::string& data, const Read& read) {
 }
 
 // Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
-// FactoryInfo give for section `name` of `data`.
-inline std::string libraryCase(const std::string& name, const std::string& data) {
+// FactoryInfo give for section `name` of `data`, with a fault at every `faultStep`-th place.
+inline std::string libraryCase(const std::string& name, const std::string& data,
+                               std::size_t faultStep = 1) {
     std::istringstream in(data);
     const std::string lines = linesOf(in);
     std::string out = "getLine:" + lines, last = "caller's";
@@ -188,7 +190,7 @@ inline std::string libraryCase(const std::string& name, const std::string& data)
         });
     }
     for (const auto& [what, read] : readers)
-        out += what + ": " + outcomeOf(data, read) + "\n" + faultsOf(data, read);
+        out += what + ": " + outcomeOf(data, read) + "\n" + faultsOf(data, read, faultStep);
     return out;
 }
 
