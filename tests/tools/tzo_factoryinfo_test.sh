@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the tzo-factoryinfo program where only the program itself shows a fault: reading its real
-# standard input, and writing to a standard output that fails. Checks the exit status, standard
-# output byte for byte, and standard error.
+# standard input or a pipe, and writing to a standard output that fails. Checks the exit status,
+# standard output byte for byte, and standard error.
 #
 #   tzo_factoryinfo_test.sh SAMPLE SCRATCH-DIR TOOL-COMMAND...
 #
@@ -33,6 +33,9 @@ cat "$sample" | "${tool[@]}" --file - verify >"$scratch/out" 2>"$scratch/err"
 expect "--file - from a pipe" 0 $'Factoryinfo: verified\n' ""
 "${tool[@]}" --file "$sample" --json get $'Line\nbreak' >"$scratch/out" 2>"$scratch/err"
 expect "a key only an argument can give" 3 $'{"Line\\nbreak":null}\n' ""
+cat "$sample" | "${tool[@]}" --file /dev/stdin sum Factoryinfo >"$scratch/out" 2>"$scratch/err"
+expect "a pipe named as the file, which cannot be rewound" 1 "" \
+    $'tzo-factoryinfo: error reading factory data\n'
 "${tool[@]}" --file - verify <"$scratch" >"$scratch/out" 2>"$scratch/err"
 expect "--file - failing to read" 1 "" $'tzo-factoryinfo: error reading factory data\n'
 : >"$scratch/out"
