@@ -1,28 +1,26 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of fuzz/ with clang, runs each one for a bounded time from a
-# fresh copy of the seed corpus, then reports the library lines (src/) that the seed corpus and
-# the grown corpus reach.
+# Builds the libFuzzer target of fuzz/ with clang, runs it for a bounded time from a fresh copy
+# of the seed corpus (the cases of tests/cases/), then reports the library lines (src/) that the
+# seed corpus and the grown corpus reach.
 #
-#   scripts/fuzz.sh [SECONDS]     seconds per target, 60 unless given
+#   scripts/fuzz.sh [SECONDS]     seconds of fuzzing, 60 unless given
 #
-# Trees: build-fuzz/ (ASan and UBSan; corpora in build-fuzz/corpus/TARGET, crashing inputs in
-# build-fuzz/artifacts/) and build-fuzz-coverage/ (source-based coverage). Fails when a target
+# Trees: build-fuzz/ (ASan and UBSan; corpus in build-fuzz/corpus/factoryinfo, crashing inputs in
+# build-fuzz/artifacts/) and build-fuzz-coverage/ (source-based coverage). Fails when the target
 # finds a crash.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 seconds=${1:-60}
 jobs=2
-targets=(reading checksum objects roundtrip)
-if [[ -f fuzz/tool_fuzzer.cpp ]]; then
-    targets+=(tool)
-fi
+targets=(factoryinfo)
 
 # build_tree DIR CMAKE-ARGUMENTS...: configures and builds one tree of fuzz/ with clang.
 build_tree() {
     local dir=$1
     shift
-    cmake -S fuzz -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DTZO_FACTORYINFO_WERROR=ON "$@" >/dev/null
+    cmake -S fuzz -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTZO_FACTORYINFO_WERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j"$jobs" >/dev/null
 }
 
@@ -32,7 +30,7 @@ fuzz_target() {
     local name=$1 corpus=build-fuzz/corpus/$1 log=build-fuzz/$1.log
     rm -rf "$corpus"
     mkdir -p "$corpus" build-fuzz/artifacts
-    cp fuzz/corpus/* "$corpus/"
+    cp tests/cases/* "$corpus/"
     if ! "build-fuzz/$name-fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
         -dict=fuzz/factoryinfo.dict -artifact_prefix="build-fuzz/artifacts/$name-" \
         "$corpus" >"$log" 2>&1; then
@@ -76,6 +74,6 @@ for name in "${targets[@]}"; do
 done
 
 echo "=== coverage"
-line_coverage seed-corpus fuzz/corpus
+line_coverage seed-corpus tests/cases
 line_coverage grown-corpus build-fuzz/corpus/TARGET
 echo "full reports: build-fuzz-coverage/coverage-*.txt"

@@ -25,10 +25,9 @@ full_packages=(
     libstdc++6:armhf           # the C++ runtime that armhf programs run with under qemu-arm
     qemu-user                  # qemu-arm, which runs the armhf tests
     abigail-tools              # abidw and abidiff, for the ABI baselines
-    clang                      # the header check with a second compiler; the fuzz targets
+    clang                      # the header check with a second compiler; the fuzz target
     libclang-rt-14-dev         # libFuzzer and clang's sanitizer and profile runtimes
     llvm-14                    # llvm-profdata-14 and llvm-cov-14, for the fuzz corpus coverage
-    valgrind                   # the leak check of loading and unloading the library
     libbenchmark-dev           # the benchmarks: built in the full run, run by scripts/bench.sh
     lintian                    # checks the Debian packages
     qemu-system-arm            # the board test (tests/board/): an emulated i.MX6 board

@@ -4,15 +4,14 @@
 #   scripts/test.sh           the Release tree build/, without the tests labelled slow
 #   scripts/test.sh --full    every test in build/; also build-platform-crypto/, linked against
 #                             a separately staged crypto library, the Debug tree
-#                             build-sanitize/, with ASan and UBSan, the concurrency tests in
-#                             build-tsan/ under ThreadSanitizer, for the device (armhf): the
+#                             build-sanitize/, with ASan and UBSan, for the device (armhf): the
 #                             tests under qemu-arm in build-armhf/, the ABI against the
 #                             baselines in tests/abi/ (build-armhf-abi/), and the stripped sizes
 #                             against their budgets; the armhf build on an emulated board
 #                             with a real flash partition (tests/board/run.sh); the Debian
 #                             packages (build-package-ARCH/) checked with lintian and used
 #                             unpacked; the benchmarks in build-bench/, run briefly; and last
-#                             the fuzz targets of fuzz/, a minute each (scripts/fuzz.sh)
+#                             the fuzz target of fuzz/, for a minute (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -29,7 +28,7 @@ case "$*" in
 esac
 
 jobs=2
-# The slow tests (thousands of runs of the tool, valgrind) are left to the full run.
+# Tests labelled slow are left to the full run.
 ctest_selection=(-LE slow)
 if $full; then
     ctest_selection=()
@@ -84,23 +83,13 @@ test_board() {
     fi
 }
 
-# Threads building and sharing objects, under ThreadSanitizer: only the stress tests are built.
-test_tsan() {
-    echo "=== build-tsan"
-    cmake -S . -B build-tsan -DTZO_FACTORYINFO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_FLAGS=-fsanitize=thread
-    cmake --build build-tsan -j"$jobs" --target factoryinfo-stress-tests
-    TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
-        build-tsan/tests/factoryinfo-stress-tests --gtest_filter='Concurrency.*'
-}
-
 # The Debian packages for this machine, checked and then used from a scratch root.
 test_deb_packages() {
     echo "=== Debian packages"
     bash tests/package/test_deb.sh
 }
 
-# Every fuzz target for a minute from the seed corpus, then the lines of src/ reached.
+# The fuzz target for a minute from the seed corpus, then the lines of src/ reached.
 test_fuzz() {
     echo "=== fuzz"
     scripts/fuzz.sh 60
@@ -125,7 +114,6 @@ test_release
 if $full; then
     test_platform_crypto
     test_sanitize
-    test_tsan
     test_armhf
     test_board
     scripts/abi-baseline.sh --check

@@ -1,9 +1,11 @@
-// The constructors that read the factory partition itself, at "/dev/mtd/by-label/FACTORY", and
-// how much of it they read.
+// The objects and the tool reading the factory partition itself, at "/dev/mtd/by-label/FACTORY",
+// how much of it they read, and that a construction sees one version of it.
 #include <tzo/factoryinfo.hpp>
 
+#include "cli.hpp"
 #include "factory_device.hpp"
 #include "read_count.hpp"
+#include "read_once.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -18,100 +20,107 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 namespace tzo::factoryinfo {
 namespace {
 
-enum class Device { Absent, File, Directory };
-
-const std::string kBody = "SerialNumber=GW4-9\n";
-const std::string kData = "BeginOfFactoryinfo\n" + kBody + "EndOfFactoryinfo\n" +
-                          test::checksumSectionFor("Factoryinfo", kBody) + "EndOfData\n";
-
-// On a board whose FACTORY partition holds kData, TZO_FACTORYINFO_BOARD=1 has the objects read
-// the real partition instead of one made up in a private /dev.
+// On a board whose FACTORY partition holds "SerialNumber=GW4-9" and a RadioCalibration section,
+// both summed (tests/board/run.sh), TZO_FACTORYINFO_BOARD=1 has the objects and the tool read the
+// real partition instead of one made up in a private /dev.
 const bool kOnBoard = std::getenv("TZO_FACTORYINFO_BOARD") != nullptr;
 
-// Returns what FactoryInfo() and Section("Factoryinfo") give with the device as `device` says,
-// holding kData when it is a file. It runs in a child with a private mount namespace and a
-// fresh /dev, so as not to touch the machine; returns "skip: ..." where that is not allowed.
-std::string readDevice(Device device) {
+// Returns what FactoryInfo(), Section("RadioCalibration") and the tool's "get SerialNumber" give
+// after `prepare` made the device, in a child with a private mount namespace and a fresh /dev, so
+// as not to touch the machine; or "skip: ..." where that is not allowed.
+std::string readDevice(void (*prepare)(const char* path)) {
     FILE* said = std::tmpfile();
-    const pid_t child = fork();
-    if (child == 0) {
+    if (fork() == 0) {
         std::string outcome;
         if (!kOnBoard && (unshare(CLONE_NEWNS) != 0 ||
-                          mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+                          mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
                           mount("tmpfs", "/dev", "tmpfs", 0, "size=1m") != 0)) {
-            outcome =
-                std::string("skip: no private mount namespace (") + std::strerror(errno) + ")";
+            outcome = std::string("skip: no private mount namespace: ") + std::strerror(errno);
         } else {
             mkdir("/dev/mtd", 0755);
             mkdir("/dev/mtd/by-label", 0755);
-            if (device == Device::File && !kOnBoard)
-                std::ofstream(detail::kFactoryDevicePath) << kData;
-            if (device == Device::Directory)
-                mkdir(detail::kFactoryDevicePath, 0755);
+            if (!kOnBoard)
+                prepare("/dev/mtd/by-label/FACTORY");
             outcome =
-                test::outcomeOf("", [](std::istream&) { return FactoryInfo()["SerialNumber"]; }) +
-                "|" + test::outcomeOf("", [](std::istream&) {
-                    const Section section("Factoryinfo");
-                    return section.dump() + (section.isChecksumValid() ? "verified" : "");
-                });
+                test::outcomeOf("", [](std::istream&) { return FactoryInfo()["SerialNumber"]; });
+            outcome += "|" + test::outcomeOf("", [](std::istream&) {
+                           return Section("RadioCalibration").isChecksumValid() ? "verified" : "";
+                       });
+            char program[] = "tzo-factoryinfo", get[] = "get", key[] = "SerialNumber";
+            char* argv[] = {program, get, key, nullptr};
+            std::istringstream none;
+            std::ostringstream out, err;
+            const int status = tool::run(3, argv, none, out, err);
+            outcome += "|" + std::to_string(status) + " " + out.str() + err.str();
         }
         std::fputs(outcome.c_str(), said);
         std::fflush(said);
         _exit(0);
     }
-    waitpid(child, nullptr, 0);
+    wait(nullptr);
     std::rewind(said);
-    char outcome[256] = {};
+    char outcome[512] = {};
     const std::size_t length = std::fread(outcome, 1, sizeof outcome - 1, said);
     std::fclose(said);
     return std::string(outcome, length);
 }
 
-TEST(FactoryDevice, ObjectsReadTheFactoryPartition) {
-    const struct {
-        Device device;
-        std::string outcome;
-    } cases[] = {
-        {Device::File, "GW4-9|SerialNumber=GW4-9\nverified"},
-        {Device::Absent, "unable to open factory file|unable to open factory file"},
-        {Device::Directory, "error reading factory data|error reading factory data"},
+TEST(FactoryDevice, ObjectsAndToolReadTheFactoryPartition) {
+    const std::pair<void (*)(const char*), std::string> cases[] = {
+        {[](const char* path) { std::ofstream(path) << std::ifstream(TZO_SAMPLE).rdbuf(); },
+         kOnBoard ? "GW4-9|verified|0 GW4-9\n" : "GW4-2026-004711|verified|0 GW4-2026-004711\n"},
+        {[](const char*) {},
+         "!unable to open factory file|!unable to open factory file|1 tzo-factoryinfo: unable to "
+         "open factory file /dev/mtd/by-label/FACTORY: No such file or directory\n"},
+        {[](const char* path) { mkdir(path, 0755); },
+         "!error reading factory data|!error reading factory data|1 tzo-factoryinfo: error reading "
+         "factory data\n"},
     };
-    for (const auto& c : cases) {
-        if (kOnBoard && c.device != Device::File)
-            continue;
-        const std::string outcome = readDevice(c.device);
+    for (const auto& [prepare, expected] : cases) {
+        const std::string outcome = readDevice(prepare);
         if (outcome.rfind("skip:", 0) == 0)
             GTEST_SKIP() << outcome << "; run as root to test it";
-        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(outcome, expected);
+        if (kOnBoard)
+            break; // the board's partition is the file case
     }
 }
 
 // A construction reads each byte of the flash once, up to the data it needs, at most 16 MiB.
 TEST(FactoryDevice, ReadsEachByteOnceUpToTheDataAndAtMost16MiB) {
-    const std::string data = "BeginOfBlock\n" + std::string(10000, 'x') + "\nEndOfBlock\n" + kData;
+    std::ostringstream data;
+    data << "BeginOfBlock\n"
+         << std::string(10000, 'x') << "\nEndOfBlock\n"
+         << std::ifstream(TZO_SAMPLE).rdbuf();
     char path[] = "/tmp/factoryinfo-test-XXXXXX";
     close(mkstemp(path));
-    const std::string tooMuch = "factory data exceeds 16 MiB";
+    const std::string tooMuch = "!factory data exceeds 16 MiB";
     const struct {
         std::string image;       // 64 KiB of flash, or a wrong link to 32 MiB of zeros
         std::string outcomes[2]; // of FactoryInfo and Section
         long long bytes;         // at most: the data in three reads and one more, or 16 MiB and one
     } cases[] = {
-        {data + std::string(65536 - data.size(), '\xff'), {"GW4-9", "SerialNumber=GW4-9\n"}, 16384},
+        {data.str() + std::string(65536 - data.str().size(), '\xff'),
+         {"GW4-2026-004711", "verified"},
+         16384},
         {std::string(32 << 20, '\0'), {tooMuch, tooMuch}, 16781312},
     };
     for (const auto& c : cases) {
         std::ofstream(path, std::ios_base::binary) << c.image;
         for (const bool section : {false, true}) {
             const auto read = [&] {
-                return test::outcomeOf("", [&](std::istream&) {
+                return test::outcomeOf("", [&](std::istream&) -> std::string {
                     detail::FactoryDevice device(path);
-                    return section ? Section(device.stream(), "Factoryinfo").dump()
-                                   : FactoryInfo(device.stream())["SerialNumber"];
+                    if (section)
+                        return Section(device.stream(), "Factoryinfo").isChecksumValid()
+                                   ? "verified"
+                                   : "";
+                    return FactoryInfo(device.stream())["SerialNumber"];
                 });
             };
             read(); // the crypto library may read its configuration on first use
@@ -135,16 +144,19 @@ struct RewrittenData : std::stringbuf {
 
 // A half-written serial number must not pass as verified by the sum of the data replacing it.
 TEST(FactoryDevice, AConstructionSeesOneVersionOfTheData) {
-    const auto version = [](const std::string& serial, const std::string& summed) {
-        return "BeginOfFactoryinfo\nSerialNumber=" + serial + "\nEndOfFactoryinfo\n" +
-               test::checksumSectionFor("Factoryinfo", "SerialNumber=" + summed + "\n");
+    const auto version = [](const std::string& serial, const std::string& sum) {
+        return "BeginOfFactoryinfo\nSerialNumber=" + serial +
+               "\nEndOfFactoryinfo\nBeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=" +
+               sum + "\nEndOfChecksum\n";
     };
     RewrittenData source;
-    source.str(version("GW4-", "GW4-1")); // the new number half-written, the old sum
-    source.next = version("GW4-2", "GW4-2");
+    // The new number half-written, the old one's sum; then the new number and its sum.
+    source.str(version("GW4-", "95a2ddea326919a033cc77b61a538b8e956aec9e0f86359de5ee350de493d667"));
+    source.next =
+        version("GW4-2", "e0463618e11de56b35822314b0ab31e0bed1c5ab97e50d625a8c77baca264ed8");
     detail::ReadOnceData once(&source);
     const auto read = [&](std::istream&) { return FactoryInfo(once.stream())[""]; };
-    EXPECT_EQ(test::outcomeOf("", read), "Calculated checksum do not match the provided one");
+    EXPECT_EQ(test::outcomeOf("", read), "!Calculated checksum do not match the provided one");
 }
 
 } // namespace

@@ -1,59 +1,39 @@
-// Helpers shared by the tests: sums computed without the library, streams that fail on
-// purpose, and outcomes written as text so that one table can hold results and errors alike.
+// A stream buffer that fails on purpose, and what the library and the tool give for one case of
+// tests/cases/, written out as text: the first line of a case names a section, or for a file
+// named tool-*, gives the tool's arguments (after "--file -"); the rest is the factory data.
+// Shared by the tests and the fuzz target.
 #ifndef TZO_FACTORYINFO_TEST_SUPPORT_HPP
 #define TZO_FACTORYINFO_TEST_SUPPORT_HPP
 
-#include <openssl/evp.h>
+#include <tzo/factoryinfo.hpp>
+
+#include "cli.hpp"
+#include "read_once.hpp"
 
 #include <algorithm>
 #include <cstddef>
-#include <istream>
+#include <cstdio>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 namespace tzo::factoryinfo::test {
 
-// Returns the SHA-256 of `text` as lower-case hexadecimal, computed with OpenSSL directly.
-inline std::string sha256Hex(const std::string& text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += "0123456789abcdef"[digest[i] >> 4];
-        hex += "0123456789abcdef"[digest[i] & 0x0f];
-    }
-    return hex;
-}
-
-// Returns a "Checksum" section recording the sum of `sectionText` for the section `name`.
-inline std::string checksumSectionFor(const std::string& name, const std::string& sectionText) {
-    return "BeginOfChecksum\n" + name + "Type=sha256\n" + name + "Sum=" + sha256Hex(sectionText) +
-           "\nEndOfChecksum\n";
-}
-
-// The line reading that getLine matches: std::getline, with the data end line setting eof.
-inline std::istream& referenceGetLine(std::istream& in, std::string& line) {
-    if (std::getline(in, line) && line == "EndOfData")
-        in.setstate(std::ios_base::eofbit);
-    return in;
-}
-
-// A fault offset that is never reached, and a read-ahead of all the data at once.
-constexpr std::size_t kNoFault = std::string::npos;
-constexpr std::size_t kWhole = std::string::npos;
+// A fault offset or rewind limit that is never reached, and a read-ahead of all the data.
+constexpr std::size_t kNever = std::string::npos;
 
 // A stream buffer over `data` that delivers it as flash or a driver may. It reads ahead at most
-// `readAhead` bytes at a time (0: none, handing out one byte per call as an unbuffered buffer
-// does). A read reaching byte `fault` fails as an input error does (the stream gets bad set),
-// after every rewind too. Rewinds go to position 0 only, and fail once `rewindLimit` bytes have
-// been handed out in all, as when the driver goes away halfway through a run.
+// `readAhead` bytes at a time (0: none, one byte per call, as an unbuffered buffer). A read
+// reaching byte `fault` throws, as an input error does (the stream gets bad set), after every
+// rewind too. Rewinds go to position 0 only, and fail once `rewindLimit` bytes have been handed
+// out in all, as when the driver goes away halfway through a run.
 class TestBuffer : public std::streambuf {
 public:
-    TestBuffer(std::string data, std::size_t readAhead, std::size_t fault = kNoFault,
-               std::size_t rewindLimit = kNoFault)
+    TestBuffer(std::string data, std::size_t readAhead, std::size_t fault = kNever,
+               std::size_t rewindLimit = kNever)
         : m_data(std::move(data)), m_readAhead(readAhead), m_fault(fault),
           m_rewindLimit(rewindLimit) {}
 
@@ -99,24 +79,150 @@ private:
     std::size_t m_delivered = 0;
 };
 
-// Returns what `read(stream)` returns, or the message of the std::invalid_argument it throws,
-// reading `data` through a stream that fails at `fault` and rewinds until `rewindLimit`.
+// Returns what `read(stream)` returns, or "!" and the message of the std::invalid_argument it
+// throws, reading `data` through a TestBuffer that fails at `fault` and after `rewindLimit`.
 template <typename Read>
-std::string outcomeOf(const std::string& data, std::size_t fault, Read read,
-                      std::size_t rewindLimit = kNoFault) {
-    TestBuffer buffer(data, kWhole, fault, rewindLimit);
+std::string outcomeOf(const std::string& data, Read read, std::size_t fault = kNever,
+                      std::size_t rewindLimit = kNever) {
+    TestBuffer buffer(data, kNever, fault, rewindLimit);
     std::istream in(&buffer);
     try {
         return read(in);
     } catch (const std::invalid_argument& error) {
-        return error.what();
+        return std::string("!") + error.what();
     }
 }
 
-// Returns what `read(stream)` returns for `data`, or the message it throws.
-template <typename Read>
-std::string outcomeOf(const std::string& data, Read read) {
-    return outcomeOf(data, kNoFault, read);
+using Read = std::function<std::string(std::istream&)>;
+
+// Returns `text` in quotes, with quotes, backslashes and bytes other than printable ASCII as
+// \xNN.
+inline std::string shown(const std::string& text) {
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        char escaped[5] = {static_cast<char>(c)};
+        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\')
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+        out += escaped;
+    }
+    return out + "\"";
+}
+
+// Returns each line that getLine reads from `in` with the flags it sets, up to a failed read.
+inline std::string linesOf(std::istream& in) {
+    std::string lines, line = "unread";
+    do {
+        try {
+            getLine(in, line);
+        } catch (const std::exception& error) {
+            lines += std::string(" threw ") + error.what();
+        }
+        lines += " " + shown(line) + (in.eof() ? " eof" : "") +
+                 ((in.rdstate() & std::ios_base::failbit) ? " fail" : "") +
+                 (in.bad() ? " bad" : "");
+    } while (!in.fail());
+    return lines;
+}
+
+// Returns below which byte offset a read fault, and below how many bytes read a failing rewind,
+// turn the outcome of `read` on `data` into the read error; or what else a fault gives. Tries
+// every `step`-th offset and count.
+inline std::string faultsOf(const std::string& data, const Read& read, std::size_t step) {
+    const std::string intact = outcomeOf(data, read);
+    std::string summary = "  read error below byte";
+    for (const std::size_t rounds : {1, 3}) {
+        std::size_t firstIntact = kNever;
+        for (std::size_t at = 0; at <= rounds * data.size() + 1; at += step) {
+            const std::string outcome =
+                rounds == 1 ? outcomeOf(data, read, at) : outcomeOf(data, read, kNever, at);
+            firstIntact = outcome == intact ? std::min(firstIntact, at) : firstIntact;
+            if (outcome != intact &&
+                (outcome != "!error reading factory data" || firstIntact <= at))
+                return summary + " " + std::to_string(at) + " gives " + outcome;
+        }
+        summary += " " + std::to_string(firstIntact) + (rounds == 1 ? ", on rewinds below" : "\n");
+    }
+    return summary;
+}
+
+// Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
+// FactoryInfo (also read once, as the device is read) give for section `name` of `data`, with a
+// fault at every `faultStep`-th place.
+inline std::string libraryCase(const std::string& name, const std::string& data,
+                               std::size_t faultStep = 1) {
+    std::istringstream in(data);
+    const std::string lines = linesOf(in);
+    std::string out = "getLine:" + lines, last = "caller's";
+    in.setstate(std::ios_base::eofbit | std::ios_base::failbit); // a search clears them
+    const std::string text = getSectionAsString(in, name, last);
+    out += "\ntext: " + shown(text) + " last " + shown(last) + "\npairs:";
+    for (const std::size_t readAhead : {0, 1, 3}) { // lines across the ends of the read-ahead
+        TestBuffer buffer(data, readAhead);
+        std::istream chunked(&buffer);
+        std::string chunkedLast = "caller's";
+        if (linesOf(chunked) != lines || getSectionAsString(chunked, name, chunkedLast) != text ||
+            chunkedLast != last)
+            out += " DIFFER read " + std::to_string(readAhead) + " at a time,";
+    }
+    in.setstate(std::ios_base::eofbit | std::ios_base::failbit);
+    last = "caller's";
+    seekBeginOfSection(in, name);
+    for (const auto& [key, value] : getSectionAsMap(in, name, last))
+        out += " " + shown(key) + "=" + shown(value);
+    out += " last " + shown(last) + "\n";
+
+    std::vector<std::pair<std::string, Read>> readers = {
+        {"checksumSection", [&](std::istream& s) { return checksumSection(s, name) ? "1" : "0"; }},
+        {"Section", [&](std::istream& s) {
+             const Section section(s, name);
+             return shown(section.dump()) + (section.isChecksumValid() ? " verified" : "");
+         }}};
+    if (name == "Factoryinfo") {
+        const Read factoryInfo = [](std::istream& s) {
+            const std::string* absent = nullptr;
+            std::string pairs;
+            {
+                const FactoryInfo info(s);
+                for (const auto& pair : info.entries())
+                    pairs += shown(pair.first) + "=" + shown(info[pair.first]) + " ";
+                pairs += info.isChecksumValid() ? "verified" : "";
+                absent = &info["Absent"];
+            }
+            return pairs + ", Absent " + shown(*absent); // outlives the object
+        };
+        readers.emplace_back("FactoryInfo", factoryInfo);
+        readers.emplace_back("FactoryInfo read once, as from the device", [&](std::istream& s) {
+            detail::ReadOnceData once(s.rdbuf());
+            return factoryInfo(once.stream());
+        });
+    }
+    for (const auto& [what, read] : readers)
+        out += what + ": " + outcomeOf(data, read) + "\n" + faultsOf(data, read, faultStep);
+    return out;
+}
+
+// Returns the exit status and output of the tool run with `arguments` on `data` as its input.
+inline std::string toolCase(const std::string& arguments, const std::string& data) {
+    std::vector<std::string> words = {"tzo-factoryinfo", "--file", "-"};
+    std::istringstream split(arguments);
+    for (std::string word; split >> word;)
+        words.push_back(word);
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::istringstream in(data);
+    std::ostringstream out, err;
+    const int status = tool::run(static_cast<int>(words.size()), argv.data(), in, out, err);
+    return "status " + std::to_string(status) + " out " + shown(out.str()) + "\nerr " +
+           shown(err.str()) + "\n";
+}
+
+// Returns what the library, or for a case named tool-*, the tool give for the case `caseName`
+// whose first line is `first` and whose data is `data`.
+inline std::string runCase(const std::string& caseName, const std::string& first,
+                           const std::string& data) {
+    return caseName.rfind("tool-", 0) == 0 ? toolCase(first, data) : libraryCase(first, data);
 }
 
 } // namespace tzo::factoryinfo::test

@@ -15,12 +15,8 @@ if [[ ${1:-} == --update ]]; then
     update=true
     shift
 fi
-if (($# < 6 || $# > 7)); then
-    echo "usage: check_symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME" \
-        "SYMBOL-LIST [NEEDED]" >&2
-    exit 2
-fi
-nm=$1 readelf=$2 library=$3 file_name=$4 soname=$5 list=$6 needed=${7:-}
+nm=$1 readelf=$2 library=$3 file_name=$4 soname=$5 needed=${7:-}
+list=${6:?usage: check_symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME SYMBOL-LIST [NEEDED]}
 
 if ! command -v "$nm" >/dev/null || ! command -v "$readelf" >/dev/null; then
     echo "skipped: nm or readelf not found ('$nm', '$readelf')"

@@ -17,11 +17,7 @@
 # build and TZO_PACKAGE_EMULATOR (one word-split string) the command that runs its programs.
 set -euo pipefail
 
-if (($# < 4 || $# > 5)); then
-    echo "usage: test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]" >&2
-    exit 2
-fi
-build=$1
+build=${1:?usage: test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]}
 source=$2/consumer
 cxx=$3
 read -r -a flags <<<"$4"
@@ -82,10 +78,7 @@ echo "=== consumer through pkg-config"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.2'
 read -r -a pc_flags <<<"$(pkg-config "${pc_relocate[@]}" --cflags --libs tzo-gw-factoryinfo)"
-(
-    set -x
-    "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
-)
+"$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
 run_consumer "$scratch/consumer-pc"
 
 # The installed tool finds the installed library by itself, through its relative run path.

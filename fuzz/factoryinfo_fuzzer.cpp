@@ -1,0 +1,75 @@
+// Fuzzes the library and the tool through the case runner of the tests: the first line of an
+// input names a section and gives the tool's arguments, the rest is the factory data. Checked,
+// besides that nothing crashes and that no exception other than std::invalid_argument leaves the
+// library or the tool: getLine and getSectionAsString give the same through buffers that read a
+// few bytes at a time; a read fault at one of some ten bytes and a rewind that fails give either
+// the intact result or the read error; after a failure the tool has an exit status of 1 or 2,
+// prints nothing on standard output and its message on standard error; what seal writes for the
+// section named gives that section back as the draft holds it, with a verified sum.
+#include "seal.hpp"
+#include "status.hpp"
+#include "test_support.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+
+namespace {
+
+// Prints `outcome` and aborts, so that libFuzzer records the input, unless `holds`.
+void require(bool holds, const std::string& outcome) {
+    if (holds)
+        return;
+    std::fprintf(stderr, "property violated:\n%s\n", outcome.c_str());
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    using namespace tzo::factoryinfo;
+    using namespace tzo::factoryinfo::test;
+    const std::string input(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t lf = std::min(input.find('\n'), size);
+    const std::string first = input.substr(0, lf), data = input.substr(std::min(lf + 1, size));
+
+    const std::string library = libraryCase(first, data, 1 + data.size() / 8);
+    static const std::regex faultLine("  read error below byte \\d+, on rewinds below \\d+");
+    std::istringstream lines(library);
+    for (std::string line; std::getline(lines, line);)
+        require(line.rfind("pairs: DIFFER", 0) != 0 &&
+                    (line.rfind("  ", 0) != 0 || std::regex_match(line, faultLine)),
+                library);
+
+    // What seal writes gives section `first` back as the draft holds it, verified.
+    std::istringstream draft(data);
+    std::string sealed;
+    try {
+        sealed = tool::seal(draft, {first}, std::nullopt);
+    } catch (const std::invalid_argument&) { // refused: no such section, not ended...
+    } catch (const tool::Failure&) {
+    }
+    if (!sealed.empty()) {
+        std::istringstream sameDraft(data), sealedData(sealed);
+        std::string lastLine;
+        const Section section(sealedData, first);
+        require(section.isChecksumValid() &&
+                    section.dump() == getSectionAsString(sameDraft, first, lastLine),
+                "seal gave back other data for " + first + ":\n" + sealed);
+    }
+
+    // The tool reads the data given here and nothing else: no file option of the input's own, and
+    // no seal --size, which could ask for more memory than a fuzzer has.
+    std::istringstream words(first);
+    for (std::string word; words >> word;) {
+        if (word[0] == '-' && (word.find('f') != std::string::npos || word.find("si") == 2))
+            return 0;
+    }
+    const std::string tool = toolCase(first, data);
+    const bool failed = tool.rfind("status 1 ", 0) == 0 || tool.rfind("status 2 ", 0) == 0;
+    require(std::regex_search(tool, std::regex("^status [0-4] ")) &&
+                (!failed || tool.find(" out \"\"\nerr \"tzo-factoryinfo: ") == 8),
+            tool);
+    return 0;
+}
