@@ -93,6 +93,8 @@ TEST(FactoryDevice, ObjectsAndToolReadTheFactoryPartition) {
 
 // A construction reads each byte of the flash once, up to the data it needs, at most 16 MiB.
 TEST(FactoryDevice, ReadsEachByteOnceUpToTheDataAndAtMost16MiB) {
+    if (kOnBoard)
+        GTEST_SKIP() << "it reads images made in /tmp, too large for the board's memory";
     std::ostringstream data;
     data << "BeginOfBlock\n"
          << std::string(10000, 'x') << "\nEndOfBlock\n"
