@@ -122,6 +122,18 @@ const DraftSection& sectionToSeal(const Draft& draft, const std::string& name) {
     sealError(name + ": no such section in the draft");
 }
 
+// Throws Failure naming `section` unless the library reads it from `draft` as it stands there.
+// Readers take the first line BeginOf + name, even one inside another section (the draft's old
+// Checksum section included, which is left out of the sealed data): the draft would then mean
+// another text than the one that would be sealed.
+void requireSameInDraft(std::istream& draft, const DraftSection& section) {
+    std::string lastLine;
+    if (getSectionAsString(draft, section.name, lastLine) != section.text) {
+        sealError(section.name + ": readers of the draft take an earlier line " + kBeginPrefix +
+                  section.name + ", inside another section");
+    }
+}
+
 // Reads section `name` from `data` through the library, as readers will. Throws Failure naming
 // the section unless it comes back as `text`, with a verified sum when `summed` and none
 // otherwise.
@@ -151,6 +163,7 @@ std::string seal(std::istream& draft, const std::vector<std::string>& names,
     std::string checksums;
     for (const std::string& name : namesToSeal(parsed, names)) {
         sections.push_back(&sectionToSeal(parsed, name));
+        requireSameInDraft(draft, *sections.back());
         checksums += checksumLines(name, sections.back()->text);
     }
 
