@@ -4,6 +4,7 @@
 
 #include "checksum_lines.hpp"
 #include "formats.hpp"
+#include "read_error.hpp"
 #include "seal.hpp"
 
 #include <tzo/factoryinfo.hpp>
@@ -120,9 +121,7 @@ Outcome verify(const Invocation& invocation, std::istream& data) {
 std::string sectionText(std::istream& data, const std::string& name) {
     std::string lastLine;
     std::string text = getSectionAsString(data, name, lastLine);
-    if (data.bad() || (data.fail() && !data.eof())) {
-        throw std::invalid_argument(kReadErrorMessage);
-    }
+    detail::throwIfReadError(data);
     if (lastLine != kEndPrefix + name) {
         throw std::invalid_argument(kUnendedMessage);
     }

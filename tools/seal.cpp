@@ -3,6 +3,7 @@
 #include "seal.hpp"
 
 #include "checksum_lines.hpp"
+#include "read_error.hpp"
 #include "status.hpp"
 
 #include <tzo/factoryinfo.hpp>
@@ -41,8 +42,8 @@ struct Draft {
 
 // Returns the draft read from the start of `in` line by line, as the library reads lines, up
 // to its end of data. Outside a section, a begin marker starts one; inside, only its own end
-// marker ends it. Throws Failure when a read fails, or when a Checksum section, which is left
-// out of the result, is not ended.
+// marker ends it. Throws std::invalid_argument "error reading factory data" when a read fails,
+// and Failure when a Checksum section, which is left out of the result, is not ended.
 Draft readDraft(std::istream& in) {
     in.clear();
     in.seekg(0);
@@ -68,9 +69,7 @@ Draft readDraft(std::istream& in) {
             draft.kept += line + '\n';
         }
     }
-    if (in.bad() || (in.fail() && !in.eof())) {
-        throw Failure(kDataError, kReadErrorMessage);
-    }
+    detail::throwIfReadError(in);
     if (inSection && draft.sections.back().name == kChecksumSection) {
         sealError(std::string(kChecksumSection) + ": section not ended before the end of the " +
                   "draft's data; dropping it would drop every line after it");

@@ -15,9 +15,6 @@ enum ExitStatus : int {
     kNoChecksum = 4, // no checksum is recorded where one was asked for
 };
 
-// The library's message for a failed read, which the tool gives for its own reads too.
-inline constexpr char kReadErrorMessage[] = "error reading factory data";
-
 // A failure of the tool's own, with the exit status it ends the tool with.
 class Failure : public std::runtime_error {
 public:
