@@ -6,6 +6,7 @@
 #include "options.hpp"
 #include "status.hpp"
 
+#include "factory_device.hpp"
 #include "read_once.hpp"
 
 #include <cerrno>
@@ -18,25 +19,21 @@ namespace tzo::factoryinfo::tool {
 
 namespace {
 
-constexpr char kOpenErrorMessage[] = "unable to open factory file";
 constexpr char kWriteErrorMessage[] = "error writing output";
-
-// The bytes that one read(2) asks of a data file, as the library reads the factory device.
-constexpr std::size_t kReadSize = 4096;
 
 // The factory data that the tool reads, a file or standard input, read once as the library
 // reads the factory device: what has been read is kept for the rewinds of every search, so a
 // pipe or a FIFO serves as well as a file, and no more than 16 MiB is read.
 struct Data {
     // libstdc++'s file buffer reads one byte less than its buffer holds.
-    char buffer[kReadSize + 1];
+    char buffer[detail::kFactoryReadSize + 1];
     std::filebuf file;
     std::unique_ptr<detail::ReadOnceData> once; // reads `file` or standard input
 };
 
 // Returns the factory data named by `file`, opened for reading: standard input for "-",
-// otherwise the file, read in aligned reads of kReadSize bytes. Throws Failure when it cannot
-// be opened.
+// otherwise the file, read in aligned reads of kFactoryReadSize bytes as the library reads the
+// factory device. Throws Failure when it cannot be opened.
 std::unique_ptr<Data> openData(const std::string& file, std::istream& standardInput) {
     auto data = std::make_unique<Data>();
     if (file == kStandardInputName) {
@@ -48,7 +45,7 @@ std::unique_ptr<Data> openData(const std::string& file, std::istream& standardIn
     errno = 0;
     if (data->file.open(file, std::ios_base::in | std::ios_base::binary) == nullptr) {
         const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
-        throw Failure(kDataError, std::string(kOpenErrorMessage) + " " + file + reason);
+        throw Failure(kDataError, std::string(detail::kOpenErrorMessage) + " " + file + reason);
     }
     data->once = std::make_unique<detail::ReadOnceData>(&data->file);
     return data;
