@@ -31,6 +31,8 @@ cmake --no-warn-unused-cli -S . -B "$build" \
     -DTZO_FACTORYINFO_TOOL=OFF -DTZO_FACTORYINFO_INSTALL=OFF >/dev/null
 cmake --build "$build" -j2
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+# The library's file name carries the version that project() sets.
+version=$(cached CMAKE_PROJECT_VERSION)
 
 # guard NAME LIBRARY FILE-NAME SONAME HEADERS-DIR [NEEDED]: checks or updates one library.
 # The description leaves out paths, source locations and types private to the library, which
@@ -68,7 +70,7 @@ guard() {
     bash tests/abi/check_symbols.sh "${symbols_args[@]}"
 }
 
-guard libtzo-gw-factoryinfo "$build/libtzo-gw-factoryinfo.so.0.2.0" \
-    libtzo-gw-factoryinfo.so.0.2.0 libtzo-gw-factoryinfo.so.0 include libtzo-gw-crypto.so.1
+guard libtzo-gw-factoryinfo "$build/libtzo-gw-factoryinfo.so.$version" \
+    "libtzo-gw-factoryinfo.so.$version" libtzo-gw-factoryinfo.so.0 include libtzo-gw-crypto.so.1
 guard libtzo-gw-crypto "$build/crypto/libtzo-gw-crypto.so.1.0.0" \
     libtzo-gw-crypto.so.1.0.0 libtzo-gw-crypto.so.1 crypto/include

@@ -25,7 +25,9 @@ cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DTZO_FACTORYINFO_WERROR=ON -DTZO_FACTORYINFO_TOOL=ON -DTZO_FACTORYINFO_EXAMPLES=ON >/dev/null
 cmake --build "$build" -j2 --target tzo-gw-factoryinfo tzo-gw-crypto tzo-factoryinfo \
     print-factory-info >/dev/null
-strip=$(sed -n 's/^CMAKE_STRIP:[A-Z]*=//p' "$build/CMakeCache.txt")
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+strip=$(cached CMAKE_STRIP)
+version=$(cached CMAKE_PROJECT_VERSION) # project()'s, which the library's file name carries
 
 stripped=$build/footprint
 rm -rf "$stripped"
@@ -55,7 +57,7 @@ measure() {
         "$(awk -v bytes="$bytes" 'BEGIN { print bytes / 1024 }')" "$budget"
 }
 
-measure "$build/libtzo-gw-factoryinfo.so.0.2.0" 24
+measure "$build/libtzo-gw-factoryinfo.so.$version" 24
 measure "$build/crypto/libtzo-gw-crypto.so.1.0.0" 8
 measure "$build/tools/tzo-factoryinfo"
 measure "$build/examples/print-factory-info"

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Builds and tests the project.
 #
-#   scripts/test.sh           the Release tree build/, without the tests labelled slow
-#   scripts/test.sh --full    every test in build/; also build-platform-crypto/, linked against
-#                             a separately staged crypto library, the Debug tree
-#                             build-sanitize/, with ASan and UBSan, for the device (armhf): the
-#                             tests under qemu-arm in build-armhf/, the ABI against the
-#                             baselines in tests/abi/ (build-armhf-abi/), and the stripped sizes
-#                             against their budgets; the armhf build on an emulated board
-#                             with a real flash partition (tests/board/run.sh); the Debian
-#                             packages (build-package-ARCH/) checked with lintian and used
-#                             unpacked; the benchmarks in build-bench/, run briefly; and last
-#                             the fuzz target of fuzz/, for a minute (scripts/fuzz.sh)
+#   scripts/test.sh           the Release tree build/
+#   scripts/test.sh --full    the same, then build-platform-crypto/, linked against a
+#                             separately staged crypto library; the Debug tree build-sanitize/,
+#                             with ASan and UBSan; for the device (armhf): the tests under
+#                             qemu-arm in build-armhf/, the ABI against the baselines in
+#                             tests/abi/ (build-armhf-abi/), and the stripped sizes against
+#                             their budgets; the armhf build on an emulated board with a real
+#                             flash partition (tests/board/run.sh); the Debian packages
+#                             (build-package-ARCH/) checked with lintian and used unpacked; the
+#                             benchmarks in build-bench/, run briefly; and last the fuzz target
+#                             of fuzz/, for a minute (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -28,11 +28,6 @@ case "$*" in
 esac
 
 jobs=2
-# Tests labelled slow are left to the full run.
-ctest_selection=(-LE slow)
-if $full; then
-    ctest_selection=()
-fi
 
 # test_tree DIR CMAKE-ARGUMENTS...: configures, builds and tests one build tree.
 test_tree() {
@@ -41,7 +36,7 @@ test_tree() {
     echo "=== $dir"
     cmake -S . -B "$dir" -DTZO_FACTORYINFO_WERROR=ON "$@"
     cmake --build "$dir" -j"$jobs"
-    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs" "${ctest_selection[@]}"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs"
 }
 
 test_release() {

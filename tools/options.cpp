@@ -297,6 +297,11 @@ std::string helpText() {
            "                          when the data does not fit; K: KiB, M: MiB\n"
            "  -h, --help              print this help and exit\n"
            "  -V, --version           print the version and exit\n"
+           "Options may also follow the command and its arguments. Every word after -- is an\n"
+           "argument, so a KEY or SECTION that starts with - must come after it:\n"
+           "  " +
+           kProgramName +
+           " get -- -odd-key\n"
            "\n"
            "Exit status:\n"
            "  0  success\n"
