@@ -3,7 +3,7 @@
 // Every case runs on factory data of 4 KiB, 64 KiB and 1 MiB whose sections of interest
 // ("Factoryinfo", the section read by Section, and "Checksum") stand last, behind filler
 // sections, so that each search for them runs over all the data. The data lies in a temporary
-// file that each iteration opens again through FactoryDevice, as a device program does.
+// file that each iteration opens again through FactoryData, as a device program does.
 //
 // The floors are reading the file once with read(2), splitting it into lines once with memchr,
 // and one SHA-256 of the summed section text. After the usual console output the program prints
@@ -12,7 +12,6 @@
 #include <tzo/crypto.hpp>
 #include <tzo/factoryinfo.hpp>
 
-#include "factory_device.hpp"
 #include "read_count.hpp"
 
 #include <benchmark/benchmark.h>
@@ -37,7 +36,7 @@ constexpr char kSectionName[] = "RadioCalibration";
 constexpr std::size_t kFillerLinesPerSection = 32;
 
 // Factory data of one size, and the temporary file that holds it.
-struct FactoryData {
+struct BenchData {
     std::string label;           // "4KiB", ...
     std::string text;            // the whole data
     std::string factoryInfoText; // the section text of "Factoryinfo"
@@ -67,7 +66,7 @@ std::string sectionOf(const std::string& name, const std::string& body) {
 }
 
 // Returns the sections read by the cases, Checksum last, with the section texts in `data`.
-std::string tailSections(FactoryData& data) {
+std::string tailSections(BenchData& data) {
     data.factoryInfoText = "SerialNumber=GW4-2026-004711\n"
                            "MacAddress=00:1A:2B:3C:4D:5E\n"
                            "HardwareRevision=C2\n"
@@ -121,8 +120,8 @@ std::string writeTemporaryFile(const std::string& text) {
 }
 
 // Returns factory data of about `size` bytes, written to a temporary file.
-std::unique_ptr<FactoryData> makeFactoryData(std::size_t size, const char* label) {
-    auto data = std::make_unique<FactoryData>();
+std::unique_ptr<BenchData> makeFactoryData(std::size_t size, const char* label) {
+    auto data = std::make_unique<BenchData>();
     data->label = label;
     const std::string tail = tailSections(*data);
     data->text = fillerSections(size > tail.size() ? size - tail.size() : 0) + tail;
@@ -133,35 +132,35 @@ std::unique_ptr<FactoryData> makeFactoryData(std::size_t size, const char* label
 // ----- the cases -----
 
 // FactoryInfo constructed from the file.
-void factoryInfoCase(benchmark::State& state, const FactoryData* data) {
+void factoryInfoCase(benchmark::State& state, const BenchData* data) {
     for (auto _ : state) {
-        fi::detail::FactoryDevice device(data->path.c_str());
+        fi::FactoryData device(data->path);
         const fi::FactoryInfo info(device.stream());
         benchmark::DoNotOptimize(info.isChecksumValid());
     }
 }
 
 // Section constructed from the file.
-void sectionCase(benchmark::State& state, const FactoryData* data) {
+void sectionCase(benchmark::State& state, const BenchData* data) {
     for (auto _ : state) {
-        fi::detail::FactoryDevice device(data->path.c_str());
+        fi::FactoryData device(data->path);
         const fi::Section section(device.stream(), kSectionName);
         benchmark::DoNotOptimize(section.isChecksumValid());
     }
 }
 
 // checksumSection of "Factoryinfo" on the freshly opened file.
-void checksumCase(benchmark::State& state, const FactoryData* data) {
+void checksumCase(benchmark::State& state, const BenchData* data) {
     for (auto _ : state) {
-        fi::detail::FactoryDevice device(data->path.c_str());
+        fi::FactoryData device(data->path);
         benchmark::DoNotOptimize(fi::checksumSection(device.stream(), "Factoryinfo"));
     }
 }
 
 // One getLine pass over all the data of the freshly opened file.
-void getLineCase(benchmark::State& state, const FactoryData* data) {
+void getLineCase(benchmark::State& state, const BenchData* data) {
     for (auto _ : state) {
-        fi::detail::FactoryDevice device(data->path.c_str());
+        fi::FactoryData device(data->path);
         std::string line;
         std::size_t lines = 0;
         while (fi::getLine(device.stream(), line)) {
@@ -174,7 +173,7 @@ void getLineCase(benchmark::State& state, const FactoryData* data) {
 // ----- the floors -----
 
 // The file opened, read whole with read(2) into a buffer, and closed.
-void readFloor(benchmark::State& state, const FactoryData* data) {
+void readFloor(benchmark::State& state, const BenchData* data) {
     std::vector<char> buffer(data->text.size() + 1);
     for (auto _ : state) {
         const int fd = open(data->path.c_str(), O_RDONLY);
@@ -188,7 +187,7 @@ void readFloor(benchmark::State& state, const FactoryData* data) {
 }
 
 // The data, already in memory, split into lines with memchr.
-void splitFloor(benchmark::State& state, const FactoryData* data) {
+void splitFloor(benchmark::State& state, const BenchData* data) {
     const char* const end = data->text.data() + data->text.size();
     for (auto _ : state) {
         std::size_t lines = 0;
@@ -227,7 +226,7 @@ public:
     }
 
     // Returns the time of case `name` on `data` in microseconds, or -1 when it did not run.
-    double microseconds(const std::string& name, const FactoryData& data) const {
+    double microseconds(const std::string& name, const BenchData& data) const {
         const auto found = m_microseconds.find(name + "/" + data.label);
         return found == m_microseconds.end() ? -1 : found->second;
     }
@@ -244,7 +243,7 @@ struct Row {
 
 // Returns the sum of the times of `names` on `data`, or -1 when one did not run.
 double sumOf(const MedianCollector& times, const std::vector<const char*>& names,
-             const FactoryData& data) {
+             const BenchData& data) {
     double sum = 0;
     for (const char* name : names) {
         const double time = times.microseconds(name, data);
@@ -259,7 +258,7 @@ double sumOf(const MedianCollector& times, const std::vector<const char*>& names
 // Prints the Markdown tables of ratios to floors and of the scaling from the first to the last
 // data size.
 void printTables(const MedianCollector& times,
-                 const std::vector<std::unique_ptr<FactoryData>>& sizes) {
+                 const std::vector<std::unique_ptr<BenchData>>& sizes) {
     const std::vector<Row> rows = {
         {"FactoryInfo", {"read(2)", "memchr split", "SHA-256 Factoryinfo"}},
         {"Section", {"read(2)", "memchr split", "SHA-256 section"}},
@@ -286,8 +285,8 @@ void printTables(const MedianCollector& times,
         }
     }
 
-    const FactoryData& first = *sizes.front();
-    const FactoryData& last = *sizes.back();
+    const BenchData& first = *sizes.front();
+    const BenchData& last = *sizes.back();
     std::printf("\nScaling from %s to %s (%.0fx the data):\n\n| case | ratio |\n|---|--:|\n",
                 first.label.c_str(), last.label.c_str(),
                 static_cast<double>(last.text.size()) / static_cast<double>(first.text.size()));
@@ -322,7 +321,7 @@ std::vector<std::optional<fi::test::ReadCount>> readsOfObjects(const std::string
     const auto construct = [&path, asDevice](auto readObject) {
         return fi::test::readCountOf([&] {
             if (asDevice) {
-                fi::detail::FactoryDevice device(path.c_str());
+                fi::FactoryData device(path);
                 readObject(device.stream());
             } else {
                 std::ifstream file(path, std::ios_base::binary);
@@ -336,8 +335,8 @@ std::vector<std::optional<fi::test::ReadCount>> readsOfObjects(const std::string
 
 // Prints the bytes and read calls that reach the file per construction, for the 4 KiB data at
 // the start of a 64 KiB partition whose erased rest reads as 0xff, and for the largest data.
-void printFlashReads(const std::vector<std::unique_ptr<FactoryData>>& sizes) {
-    const FactoryData& small = *sizes.front();
+void printFlashReads(const std::vector<std::unique_ptr<BenchData>>& sizes) {
+    const BenchData& small = *sizes.front();
     const std::string partition =
         writeTemporaryFile(small.text + std::string(64 * 1024 - small.text.size(), '\xff'));
     const struct {
@@ -360,8 +359,8 @@ void printFlashReads(const std::vector<std::unique_ptr<FactoryData>>& sizes) {
                     return;
                 }
                 std::printf("| %s | %zu | %s | %s | %lld | %lld |\n", image.label.c_str(),
-                            image.dataSize, asDevice ? "FactoryDevice" : "std::ifstream",
-                            objects[i], counts[i]->bytes, counts[i]->calls);
+                            image.dataSize, asDevice ? "FactoryData" : "std::ifstream", objects[i],
+                            counts[i]->bytes, counts[i]->calls);
             }
         }
     }
@@ -369,7 +368,7 @@ void printFlashReads(const std::vector<std::unique_ptr<FactoryData>>& sizes) {
 }
 
 // Registers every case and floor on `data` under "name/size".
-void registerAll(const FactoryData& data) {
+void registerAll(const BenchData& data) {
     const auto add = [&data](const char* name, auto function, const auto* argument) {
         benchmark::RegisterBenchmark((std::string(name) + "/" + data.label).c_str(), function,
                                      argument)
@@ -386,9 +385,9 @@ void registerAll(const FactoryData& data) {
 }
 
 // Returns true when both objects read `data` and verify their sums, as every case assumes.
-bool readsAndVerifies(const FactoryData& data) {
-    fi::detail::FactoryDevice infoDevice(data.path.c_str());
-    fi::detail::FactoryDevice sectionDevice(data.path.c_str());
+bool readsAndVerifies(const BenchData& data) {
+    fi::FactoryData infoDevice(data.path);
+    fi::FactoryData sectionDevice(data.path);
     return fi::FactoryInfo(infoDevice.stream()).isChecksumValid() &&
            fi::Section(sectionDevice.stream(), kSectionName).dump() == data.sectionText;
 }
@@ -402,7 +401,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::vector<std::unique_ptr<FactoryData>> sizes;
+    std::vector<std::unique_ptr<BenchData>> sizes;
     sizes.push_back(makeFactoryData(4 * 1024, "4KiB"));
     sizes.push_back(makeFactoryData(64 * 1024, "64KiB"));
     sizes.push_back(makeFactoryData(1024 * 1024, "1MiB"));

@@ -2,6 +2,7 @@
 #include "tzo/factoryinfo.hpp"
 
 #include "checksum_length.hpp"
+#include "messages.hpp"
 #include "read_error.hpp"
 
 #include <tzo/crypto.hpp>
@@ -13,16 +14,10 @@ namespace tzo::factoryinfo {
 
 namespace {
 
-constexpr char kChecksumSection[] = "Checksum";
 constexpr char kChecksumEndMarker[] = "EndOfChecksum";
 constexpr char kTypeSuffix[] = "Type";
 constexpr char kSumSuffix[] = "Sum";
 constexpr char kSha256Type[] = "sha256";
-
-constexpr char kUnendedMessage[] = "end of file reached before finding end of checksum section";
-constexpr char kMissingEntryMessage[] = "Missing checksum entry";
-constexpr char kUnsupportedSumMessage[] = "Unsupported sum";
-constexpr char kMismatchMessage[] = "Calculated checksum do not match the provided one";
 
 // Returns `c` with A-Z mapped to a-z, whatever the locale.
 char toLowerAscii(char c) {
@@ -42,6 +37,17 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
+// Sets `value` to the value of `line` when it is a key/value line whose key is `key`. The key
+// ends at the line's first "=", as in a key/value reading, so a key holding "=" never matches.
+// Returns true when it did.
+bool takeEntry(const std::string& line, const std::string& key, std::string& value) {
+    if (line.find('=') != key.size() || line.compare(0, key.size(), key) != 0) {
+        return false;
+    }
+    value.assign(line, key.size() + 1, std::string::npos);
+    return true;
+}
+
 // Returns the SHA-256 of `text` as hexadecimal digits, from the platform's crypto library.
 std::string sha256Of(const std::string& text) {
     const std::uint32_t length = detail::checksumLength(text.size());
@@ -51,39 +57,53 @@ std::string sha256Of(const std::string& text) {
 } // namespace
 
 bool checksumSection(std::istream& in, const std::string& name) {
-    std::string lastLine;
-
     seekBeginOfSection(in, kChecksumSection);
     detail::throwIfReadError(in);
     if (in.eof()) {
         return false;
     }
 
-    const std::map<std::string, std::string> entries =
-        getSectionAsMap(in, kChecksumSection, lastLine);
+    // Only the two entries of `name` are kept, each from its first line, as a key/value reading
+    // of the section would give them: the section may hold the sums of many other sections.
+    const std::string typeKey = name + kTypeSuffix;
+    const std::string sumKey = name + kSumSuffix;
+    bool hasType = false;
+    bool hasSum = false;
+    std::string type;
+    std::string sum;
+    std::string lastLine;
+    while (getLine(in, lastLine) && lastLine != kChecksumEndMarker) {
+        hasType = hasType || takeEntry(lastLine, typeKey, type);
+        hasSum = hasSum || takeEntry(lastLine, sumKey, sum);
+    }
     detail::throwIfReadError(in);
     if (in.eof() && lastLine != kChecksumEndMarker) {
-        throw std::invalid_argument(kUnendedMessage);
+        throw std::invalid_argument(detail::kChecksumUnendedMessage);
     }
 
-    const auto type = entries.find(name + kTypeSuffix);
-    const auto sum = entries.find(name + kSumSuffix);
-    if (type == entries.end() && sum == entries.end()) {
+    if (!hasType && !hasSum) {
         return false;
     }
-    if (type == entries.end() || sum == entries.end()) {
-        throw std::invalid_argument(kMissingEntryMessage);
+    if (!hasType || !hasSum) {
+        throw std::invalid_argument(detail::kMissingEntryMessage);
     }
-    if (type->second != kSha256Type) {
-        throw std::invalid_argument(kUnsupportedSumMessage);
+    if (type != kSha256Type) {
+        throw std::invalid_argument(detail::kUnsupportedSumMessage);
     }
 
     const std::string text = getSectionAsString(in, name, lastLine);
     detail::throwIfReadError(in);
-    if (!equalIgnoringCase(sha256Of(text), sum->second)) {
-        throw std::invalid_argument(kMismatchMessage);
+    if (!equalIgnoringCase(sha256Of(text), sum)) {
+        throw std::invalid_argument(detail::kMismatchMessage);
     }
     return true;
+}
+
+std::string checksumEntries(const std::string& name, const std::string& text) {
+    std::string entries = name;
+    entries.append(kTypeSuffix).append("=").append(kSha256Type).append("\n");
+    entries.append(name).append(kSumSuffix).append("=").append(sha256Of(text)).append("\n");
+    return entries;
 }
 
 } // namespace tzo::factoryinfo

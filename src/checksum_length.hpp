@@ -2,13 +2,13 @@
 #ifndef TZO_FACTORYINFO_CHECKSUM_LENGTH_HPP
 #define TZO_FACTORYINFO_CHECKSUM_LENGTH_HPP
 
+#include "messages.hpp"
+
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
 
 namespace tzo::factoryinfo::detail {
-
-inline constexpr char kTooLargeMessage[] = "section too large to checksum";
 
 // The crypto library takes a 32-bit byte count; a longer text (possible on 64-bit hosts only)
 // would be hashed as a truncated prefix.

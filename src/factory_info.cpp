@@ -1,7 +1,7 @@
 // The "Factoryinfo" section as a verified key/value object.
 #include "tzo/factoryinfo.hpp"
 
-#include "factory_device.hpp"
+#include "messages.hpp"
 #include "read_error.hpp"
 
 #include <stdexcept>
@@ -11,11 +11,7 @@ namespace tzo::factoryinfo {
 
 namespace {
 
-constexpr char kFactoryInfoSection[] = "Factoryinfo";
 constexpr char kFactoryInfoEndMarker[] = "EndOfFactoryinfo";
-
-constexpr char kNotFoundMessage[] = "End of data reached before finding factory info";
-constexpr char kUnendedMessage[] = "end of file reached before finding end of factory info";
 
 // Returns the answer for absent keys. std::string has no constant initialization in C++17, so
 // it is built on first use instead: no caller, however early in a program's start, can see it
@@ -27,9 +23,9 @@ const std::string& emptyValue() {
 
 } // namespace
 
-// The device object is a temporary of the delegating call: it stays open while the stream
-// constructor reads it, and is closed when that returns or throws.
-FactoryInfo::FactoryInfo() : FactoryInfo(detail::FactoryDevice().stream()) {}
+// The reader is a temporary of the delegating call: it stays open while the stream constructor
+// reads it, and is closed when that returns or throws.
+FactoryInfo::FactoryInfo() : FactoryInfo(FactoryData().stream()) {}
 
 FactoryInfo::FactoryInfo(std::istream& in) : m_checksumValid(false) {
     std::string lastLine;
@@ -37,13 +33,13 @@ FactoryInfo::FactoryInfo(std::istream& in) : m_checksumValid(false) {
     seekBeginOfSection(in, kFactoryInfoSection);
     detail::throwIfReadError(in);
     if (in.eof()) {
-        throw std::invalid_argument(kNotFoundMessage);
+        throw std::invalid_argument(detail::kFactoryInfoNotFoundMessage);
     }
 
     std::map<std::string, std::string> entries = getSectionAsMap(in, kFactoryInfoSection, lastLine);
     detail::throwIfReadError(in);
     if (in.eof() && lastLine != kFactoryInfoEndMarker) {
-        throw std::invalid_argument(kUnendedMessage);
+        throw std::invalid_argument(detail::kFactoryInfoUnendedMessage);
     }
 
     m_entries = std::move(entries);

@@ -2,21 +2,22 @@
 #ifndef TZO_FACTORYINFO_READ_ERROR_HPP
 #define TZO_FACTORYINFO_READ_ERROR_HPP
 
+#include "messages.hpp"
+
+#include "tzo/factoryinfo.hpp"
+
 #include <istream>
-#include <stdexcept>
 
 namespace tzo::factoryinfo::detail {
-
-inline constexpr char kReadErrorMessage[] = "error reading factory data";
 
 // The reading functions stop on any failed read, but only the end of the data sets eof. A read
 // that failed without eof (an input error, which sets bad, or a failed rewind) would otherwise
 // pass as a section found and ended with whatever was read before.
-// Throws std::invalid_argument "error reading factory data" when the last read on `in` failed
-// in that way; returns otherwise.
+// Throws ReadError "error reading factory data", its cause unknown, when the last read on `in`
+// failed in that way; returns otherwise.
 inline void throwIfReadError(const std::istream& in) {
     if (in.bad() || (in.fail() && !in.eof())) {
-        throw std::invalid_argument(kReadErrorMessage);
+        throw ReadError(kReadErrorMessage, 0);
     }
 }
 

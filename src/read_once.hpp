@@ -1,18 +1,16 @@
 // Factory data read once: a stream that reads its source forward and keeps what it has read, so
-// that the rewinds of the section searches are served from memory. The objects read the factory
-// device through it, and the tool reads its files and standard input the same way.
+// that the rewinds of the section searches are served from memory.
 #ifndef TZO_FACTORYINFO_READ_ONCE_HPP
 #define TZO_FACTORYINFO_READ_ONCE_HPP
 
-#include "read_error.hpp"
-
-#include <cxxabi.h>
+#include "messages.hpp"
+#include "source.hpp"
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <istream>
 #include <memory>
-#include <new>
 #include <stdexcept>
 #include <streambuf>
 
@@ -24,30 +22,29 @@ namespace tzo::factoryinfo::detail {
 // from such a chip in a few seconds. Anything that needs more is not factory data: a link to the
 // wrong partition, /dev/zero, a pipe that never ends.
 inline constexpr std::size_t kMaxFactoryDataSize = 16 * 1024 * 1024;
-inline constexpr char kTooMuchDataMessage[] = "factory data exceeds 16 MiB";
 
 // The bytes kept in one block of a ReadOnceBuffer: 1 MiB of data takes 16 blocks, and few lines
 // straddle two.
 inline constexpr std::size_t kReadOnceBlockSize = 64 * 1024;
 
-// A stream buffer over everything read so far of a source stream buffer, kept in blocks that
-// never move: the data grows without being copied again. The get area is the part of one block
-// that holds data, so any position read so far can be sought; when a reader needs more, the
-// source is read once more, as far as its own buffer reaches, into the last block or a new one.
-// A failure is thrown as std::invalid_argument and repeated on every later read, so that a
-// stream sets bad.
+// A stream buffer over everything read so far of a Source, kept in blocks that never move: the
+// data grows without being copied again. The get area is the part of one block that holds data,
+// so any position read so far can be sought; when a reader needs more, the source is read once
+// more, kSourceReadSize bytes at the most, into the last block or a new one. A failure is thrown
+// as the exception of the source (ReadError) or as std::invalid_argument "factory data exceeds
+// 16 MiB", and thrown again on every later read, so that a stream sets bad.
 class ReadOnceBuffer : public std::streambuf {
 public:
-    // Reads `source` from where it stands; a null `source` fails on the first read.
-    explicit ReadOnceBuffer(std::streambuf* source) : m_source(source) {}
+    // Reads `source`, which must outlive this object.
+    explicit ReadOnceBuffer(Source& source) : m_source(source) {}
 
 protected:
     int_type underflow() override {
         if (gptr() < egptr()) {
             return traits_type::to_int_type(*gptr());
         }
-        if (m_failure != nullptr) {
-            throw std::invalid_argument(m_failure);
+        if (m_failure) {
+            std::rethrow_exception(m_failure);
         }
         if (position() < m_size) {
             showBlock(m_block + 1, 0); // the end of a full block, with more read after it
@@ -96,69 +93,61 @@ private:
              data + std::min(kReadOnceBlockSize, m_size - block * kReadOnceBlockSize));
     }
 
-    // Appends what one read of the source gives, as much as its buffer holds (one byte from an
-    // unbuffered one) and the last block takes, and makes it the get area.
-    // Returns false at the end of the source. Throws std::invalid_argument when the source fails
-    // or would give more than kMaxFactoryDataSize bytes.
+    // Appends what one read of the source gives to the last block, or a new one, and makes it
+    // the get area.
+    // Returns false at the end of the source. Throws, and keeps for every later read, the
+    // source's failure, or std::invalid_argument "factory data exceeds 16 MiB" when the source
+    // has more than that.
     bool readMore() {
+        // The end, once seen, stays: a pass must not find more data than an earlier one.
+        if (m_ended) {
+            return false;
+        }
         const std::size_t block = m_size / kReadOnceBlockSize;
         const std::size_t start = m_size % kReadOnceBlockSize;
+        std::size_t count = 0;
         try {
-            if (m_source == nullptr) {
-                fail(kReadErrorMessage);
-            }
-            // The end, once seen, stays: a pass must not find more data than an earlier one.
-            if (m_ended || traits_type::eq_int_type(m_source->sgetc(), traits_type::eof())) {
-                m_ended = true;
-                return false;
-            }
             if (m_size == kMaxFactoryDataSize) {
-                fail(kTooMuchDataMessage);
+                char next;
+                if (m_source.read(&next, 1) != 0) {
+                    throw std::invalid_argument(kTooMuchDataMessage);
+                }
+            } else {
+                if (start == 0) {
+                    m_blocks[block].reset(new char[kReadOnceBlockSize]);
+                }
+                count = m_source.read(m_blocks[block].get() + start,
+                                      std::min(kSourceReadSize, kReadOnceBlockSize - start));
             }
-            if (start == 0) {
-                m_blocks[block].reset(new char[kReadOnceBlockSize]);
-            }
-            const std::streamsize buffered = std::max<std::streamsize>(m_source->in_avail(), 1);
-            const std::streamsize count =
-                std::min(buffered, static_cast<std::streamsize>(kReadOnceBlockSize - start));
-            m_size += static_cast<std::size_t>(std::max<std::streamsize>(
-                m_source->sgetn(m_blocks[block].get() + start, count), 0));
         } catch (const std::invalid_argument&) {
+            m_failure = std::current_exception();
             throw;
-        } catch (const std::bad_alloc&) {
-            throw; // no more memory for a block: that, not the source, failed
-        } catch (const abi::__forced_unwind&) {
-            throw; // a cancelled thread
-        } catch (...) {
-            fail(kReadErrorMessage); // a file buffer throws on an input error
         }
+        if (count == 0) {
+            m_ended = true;
+            return false;
+        }
+        m_size += count;
         showBlock(block, start);
-        return gptr() < egptr();
+        return true;
     }
 
-    // Keeps `message` for every later read, and throws it as std::invalid_argument.
-    [[noreturn]] void fail(const char* message) {
-        m_failure = message;
-        throw std::invalid_argument(message);
-    }
-
-    std::streambuf* m_source;
+    Source& m_source;
     std::unique_ptr<char[]>
         m_blocks[kMaxFactoryDataSize / kReadOnceBlockSize]; // all full but the last
     std::size_t m_size = 0;                                 // the bytes read so far
     std::size_t m_block = 0;                                // the block of the get area
     bool m_ended = false;                                   // the source has ended
-    const char* m_failure = nullptr;
+    std::exception_ptr m_failure;                           // thrown by every later read
 };
 
-// The data of `source`, read once through a ReadOnceBuffer, as an input stream. Bad is in the
+// The data of a Source, read once through a ReadOnceBuffer, as an input stream. Bad is in the
 // stream's exception mask, so that a failed read leaves every reading function, with bad set,
-// as the std::invalid_argument that the buffer threw: "error reading factory data" when the
-// source failed (its stream buffer threw, as a file buffer does on an input error), "factory
-// data exceeds 16 MiB" when a reader needs more than that. `source` must outlive this object.
-class ReadOnceData {
+// as the exception that the buffer threw.
+class ReadOnceStream {
 public:
-    explicit ReadOnceData(std::streambuf* source) : m_buffer(source), m_stream(&m_buffer) {
+    // Reads `source`, which must outlive this object.
+    explicit ReadOnceStream(Source& source) : m_buffer(source), m_stream(&m_buffer) {
         m_stream.exceptions(std::ios_base::badbit);
     }
 

@@ -2,6 +2,9 @@
 // out in lines, markers and key/value pairs.
 #include "tzo/factoryinfo.hpp"
 
+#include "messages.hpp"
+#include "read_error.hpp"
+
 #include <cxxabi.h>
 
 #include <climits>
@@ -11,10 +14,6 @@
 namespace tzo::factoryinfo {
 
 namespace {
-
-constexpr char kBeginPrefix[] = "BeginOf";
-constexpr char kEndPrefix[] = "EndOf";
-constexpr std::string_view kDataEndLine = "EndOfData";
 
 // The get area of a stream buffer: what it has read ahead and not yet handed out. Its members
 // are protected; named through this derived class they give pointers to members of
@@ -151,7 +150,8 @@ std::string_view readLine(std::istream& in, std::string& spill) {
 
     if (!taken) {
         state |= std::ios_base::failbit;
-    } else if (!in.bad() && (state & std::ios_base::eofbit) == 0 && line == kDataEndLine) {
+    } else if (!in.bad() && (state & std::ios_base::eofbit) == 0 &&
+               line == std::string_view(kDataEndLine)) {
         state |= std::ios_base::eofbit;
     }
     if (state != std::ios_base::goodbit) {
@@ -197,6 +197,17 @@ std::string getSectionAsString(std::istream& in, const std::string& name, std::s
     while (getLine(in, lastLine) && lastLine != endMarker) {
         text += lastLine;
         text += '\n';
+    }
+    return text;
+}
+
+std::string readSectionText(std::istream& in, const std::string& name) {
+    std::string lastLine;
+    // A missing section reads no line at all and ends here too, with the stream at eof.
+    std::string text = getSectionAsString(in, name, lastLine);
+    detail::throwIfReadError(in);
+    if (in.eof() && lastLine != kEndPrefix + name) {
+        throw std::invalid_argument(detail::kSectionUnendedMessage);
     }
     return text;
 }

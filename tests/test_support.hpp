@@ -10,6 +10,9 @@
 #include "cli.hpp"
 #include "read_once.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -77,6 +80,27 @@ private:
     std::size_t m_rewindLimit;
     std::size_t m_next = 0;
     std::size_t m_delivered = 0;
+};
+
+// A TestBuffer read as the library reads a device, once: as much as the buffer holds at a time,
+// its injected fault as the read error.
+class StreamSource : public detail::Source {
+public:
+    explicit StreamSource(std::streambuf& buffer) : m_buffer(buffer) {}
+
+    std::size_t read(char* into, std::size_t count) override {
+        try {
+            const std::streamsize held = std::max<std::streamsize>(m_buffer.in_avail(), 1);
+            const std::streamsize got =
+                m_buffer.sgetn(into, std::min(static_cast<std::streamsize>(count), held));
+            return static_cast<std::size_t>(std::max<std::streamsize>(got, 0));
+        } catch (const std::runtime_error&) {
+            throw ReadError("error reading factory data", 0);
+        }
+    }
+
+private:
+    std::streambuf& m_buffer;
 };
 
 // Returns what `read(stream)` returns, or "!" and the message of the std::invalid_argument it
@@ -192,7 +216,8 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
         };
         readers.emplace_back("FactoryInfo", factoryInfo);
         readers.emplace_back("FactoryInfo read once, as from the device", [&](std::istream& s) {
-            detail::ReadOnceData once(s.rdbuf());
+            StreamSource source(*s.rdbuf());
+            detail::ReadOnceStream once(source);
             return factoryInfo(once.stream());
         });
     }
@@ -211,9 +236,14 @@ inline std::string toolCase(const std::string& arguments, const std::string& dat
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    std::istringstream in(data);
+    // The data as a file in memory, the tool's standard input.
+    const int in = memfd_create("case", MFD_CLOEXEC);
+    if (in == -1 || write(in, data.data(), data.size()) != static_cast<ssize_t>(data.size()) ||
+        lseek(in, 0, SEEK_SET) != 0)
+        throw std::runtime_error("no file in memory for the case's data");
     std::ostringstream out, err;
     const int status = tool::run(static_cast<int>(words.size()), argv.data(), in, out, err);
+    close(in);
     return "status " + std::to_string(status) + " out " + shown(out.str()) + "\nerr " +
            shown(err.str()) + "\n";
 }

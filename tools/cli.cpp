@@ -6,12 +6,8 @@
 #include "options.hpp"
 #include "status.hpp"
 
-#include "factory_device.hpp"
-#include "read_once.hpp"
+#include <tzo/factoryinfo.hpp>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <memory>
 #include <new>
 
@@ -21,34 +17,21 @@ namespace {
 
 constexpr char kWriteErrorMessage[] = "error writing output";
 
-// The factory data that the tool reads, a file or standard input, read once as the library
-// reads the factory device: what has been read is kept for the rewinds of every search, so a
-// pipe or a FIFO serves as well as a file, and no more than 16 MiB is read.
-struct Data {
-    // libstdc++'s file buffer reads one byte less than its buffer holds.
-    char buffer[detail::kFactoryReadSize + 1];
-    std::filebuf file;
-    std::unique_ptr<detail::ReadOnceData> once; // reads `file` or standard input
-};
-
-// Returns the factory data named by `file`, opened for reading: standard input for "-",
-// otherwise the file, read in aligned reads of kFactoryReadSize bytes as the library reads the
-// factory device. Throws Failure when it cannot be opened.
-std::unique_ptr<Data> openData(const std::string& file, std::istream& standardInput) {
-    auto data = std::make_unique<Data>();
+// Returns the factory data named by `file`: standard input for "-", otherwise the file or
+// device, read once as the library reads the factory device, so a pipe or a FIFO serves as well
+// as a file, and no more than 16 MiB is read. Throws Failure, naming the file and the cause,
+// when it cannot be opened.
+std::unique_ptr<FactoryData> openData(const std::string& file, int standardInput) {
     if (file == kStandardInputName) {
-        data->once = std::make_unique<detail::ReadOnceData>(standardInput.rdbuf());
-        return data;
+        return std::make_unique<FactoryData>(standardInput);
     }
-    // A file buffer takes its buffer only before it is opened.
-    data->file.pubsetbuf(data->buffer, sizeof data->buffer);
-    errno = 0;
-    if (data->file.open(file, std::ios_base::in | std::ios_base::binary) == nullptr) {
-        const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
-        throw Failure(kDataError, std::string(detail::kOpenErrorMessage) + " " + file + reason);
+    try {
+        return std::make_unique<FactoryData>(file);
+    } catch (const ReadError& error) {
+        const std::string cause = error.cause();
+        throw Failure(kDataError,
+                      std::string(error.what()) + " " + file + (cause.empty() ? "" : ": " + cause));
     }
-    data->once = std::make_unique<detail::ReadOnceData>(&data->file);
-    return data;
 }
 
 // Writes one failure line to `err`.
@@ -57,17 +40,17 @@ void report(std::ostream& err, const std::string& message) {
 }
 
 // Runs the invocation and returns its outcome; every exception becomes a failure in it.
-Outcome execute(const Invocation& invocation, std::istream& standardInput) {
+Outcome execute(const Invocation& invocation, int standardInput) {
     Outcome failed;
     failed.status = kDataError;
     try {
-        const std::unique_ptr<Data> data = openData(invocation.file, standardInput);
-        return runCommand(invocation, data->once->stream());
+        const std::unique_ptr<FactoryData> data = openData(invocation.file, standardInput);
+        return runCommand(invocation, data->stream());
     } catch (const Failure& failure) {
         failed.status = failure.status();
         failed.failures.push_back(failure.what());
     } catch (const std::invalid_argument& error) {
-        failed.failures.push_back(error.what()); // the library's own message
+        failed.failures.push_back(messageOf(error)); // the library's own message
     } catch (const std::bad_alloc&) {
         failed.failures.push_back("out of memory");
     } catch (const std::exception& error) {
@@ -77,7 +60,7 @@ Outcome execute(const Invocation& invocation, std::istream& standardInput) {
 }
 
 // Returns the outcome of `invocation`: the help, the version, or the command run on the data.
-Outcome outcomeOf(const Invocation& invocation, std::istream& standardInput) {
+Outcome outcomeOf(const Invocation& invocation, int standardInput) {
     Outcome outcome;
     if (invocation.help) {
         outcome.output = helpText();
@@ -92,7 +75,7 @@ Outcome outcomeOf(const Invocation& invocation, std::istream& standardInput) {
 
 } // namespace
 
-int run(int argc, char* argv[], std::istream& standardInput, std::ostream& out, std::ostream& err) {
+int run(int argc, char* argv[], int standardInput, std::ostream& out, std::ostream& err) {
     Invocation invocation;
     try {
         invocation = parseArguments(argc, argv);

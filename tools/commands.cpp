@@ -2,9 +2,7 @@
 // and scripts.
 #include "commands.hpp"
 
-#include "checksum_lines.hpp"
 #include "formats.hpp"
-#include "read_error.hpp"
 #include "seal.hpp"
 
 #include <tzo/factoryinfo.hpp>
@@ -12,11 +10,6 @@
 namespace tzo::factoryinfo::tool {
 
 namespace {
-
-constexpr char kFactoryInfoSection[] = "Factoryinfo";
-constexpr char kEndPrefix[] = "EndOf";
-
-constexpr char kUnendedMessage[] = "end of file reached before finding end of section";
 
 // Throws the failure for a section without a recorded sum when --require-checksum asks for one.
 void requireChecksum(const Invocation& invocation, bool checksumValid, const std::string& name) {
@@ -107,7 +100,7 @@ Outcome verify(const Invocation& invocation, std::istream& data) {
                 outcome.status = kNoChecksum;
             }
         } catch (const std::invalid_argument& error) {
-            outcome.failures.push_back(name + ": " + error.what());
+            outcome.failures.push_back(name + ": " + messageOf(error));
         }
     }
     if (!outcome.failures.empty()) {
@@ -116,27 +109,22 @@ Outcome verify(const Invocation& invocation, std::istream& data) {
     return outcome;
 }
 
-// Returns the text of section `name`, read as verification reads it. Throws when the section
-// is missing or not ended, or a read fails; a wrong recorded sum does not matter here.
-std::string sectionText(std::istream& data, const std::string& name) {
-    std::string lastLine;
-    std::string text = getSectionAsString(data, name, lastLine);
-    detail::throwIfReadError(data);
-    if (lastLine != kEndPrefix + name) {
-        throw std::invalid_argument(kUnendedMessage);
-    }
-    return text;
-}
-
-// sum SECTION: the two lines that record the section's sum in the "Checksum" section.
+// sum SECTION: the two lines that record the section's sum in the "Checksum" section, whatever
+// sum is recorded now.
 Outcome sum(const Invocation& invocation, std::istream& data) {
     const std::string& name = invocation.arguments.front();
     Outcome outcome;
-    outcome.output = checksumLines(name, sectionText(data, name));
+    outcome.output = checksumEntries(name, readSectionText(data, name));
     return outcome;
 }
 
 } // namespace
+
+std::string messageOf(const std::invalid_argument& error) {
+    const auto* readError = dynamic_cast<const ReadError*>(&error);
+    const std::string cause = readError != nullptr ? readError->cause() : "";
+    return error.what() + (cause.empty() ? "" : ": " + cause);
+}
 
 Outcome runCommand(const Invocation& invocation, std::istream& data) {
     switch (invocation.command) {

@@ -6,6 +6,7 @@
 #include "status.hpp"
 
 #include <istream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct Outcome {
 // Returns its outcome. Throws Failure, or std::invalid_argument with the library's message,
 // when the command fails as a whole.
 Outcome runCommand(const Invocation& invocation, std::istream& data);
+
+// Returns the message of the library's failure `error`, followed by ": " and the cause for a
+// read error whose cause is known.
+std::string messageOf(const std::invalid_argument& error);
 
 } // namespace tzo::factoryinfo::tool
 

@@ -1,7 +1,7 @@
 // Command-line parsing with getopt_long, and the help text that documents it.
 #include "options.hpp"
 
-#include "checksum_lines.hpp"
+#include "checksum_names.hpp"
 #include "formats.hpp"
 #include "status.hpp"
 
@@ -275,7 +275,7 @@ std::string helpText() {
            "\n"
            "Options:\n"
            "  -f, --file=PATH         read PATH instead of " +
-           kFactoryFile +
+           kFactoryDevicePath +
            ";\n"
            "                          - reads standard input\n"
            "  -r, --require-checksum  get, list, dump: fail unless a sum is recorded for the\n"

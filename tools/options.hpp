@@ -2,6 +2,8 @@
 #ifndef TZO_FACTORYINFO_TOOL_OPTIONS_HPP
 #define TZO_FACTORYINFO_TOOL_OPTIONS_HPP
 
+#include <tzo/factoryinfo.hpp>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -10,7 +12,6 @@
 namespace tzo::factoryinfo::tool {
 
 inline constexpr char kProgramName[] = "tzo-factoryinfo";
-inline constexpr char kFactoryFile[] = "/dev/mtd/by-label/FACTORY";
 inline constexpr char kStandardInputName[] = "-";
 // Put in front of every name that --shell assigns, so that no key of the data can set a
 // variable that the shell, the loader or the system gives a meaning to: those are upper case
@@ -24,7 +25,7 @@ enum class Format { kText, kJson, kShell };
 struct Invocation {
     bool help = false;
     bool version = false;
-    std::string file = kFactoryFile;
+    std::string file = kFactoryDevicePath;
     bool requireChecksum = false;
     Format format = Format::kText;
     std::optional<std::string> shellPrefix; // --prefix; kDefaultShellPrefix when not given

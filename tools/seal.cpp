@@ -2,8 +2,7 @@
 // the result back through the library before it is handed out.
 #include "seal.hpp"
 
-#include "checksum_lines.hpp"
-#include "read_error.hpp"
+#include "checksum_names.hpp"
 #include "status.hpp"
 
 #include <tzo/factoryinfo.hpp>
@@ -16,9 +15,6 @@ namespace tzo::factoryinfo::tool {
 
 namespace {
 
-constexpr char kBeginPrefix[] = "BeginOf";
-constexpr char kEndPrefix[] = "EndOf";
-constexpr char kDataEnd[] = "EndOfData";
 constexpr char kErasedByte = '\xff'; // what erased flash reads as
 
 // A section as it stands in the draft: from its begin marker, outside any other section, to
@@ -42,15 +38,15 @@ struct Draft {
 
 // Returns the draft read from the start of `in` line by line, as the library reads lines, up
 // to its end of data. Outside a section, a begin marker starts one; inside, only its own end
-// marker ends it. Throws std::invalid_argument "error reading factory data" when a read fails,
-// and Failure when a Checksum section, which is left out of the result, is not ended.
+// marker ends it. Throws Failure when a Checksum section, which is left out of the result, is
+// not ended; a failed read of `in` leaves with the stream's own exception.
 Draft readDraft(std::istream& in) {
     in.clear();
     in.seekg(0);
     Draft draft;
     bool inSection = false;
     std::string line;
-    while (getLine(in, line) && line != kDataEnd) {
+    while (getLine(in, line) && line != kDataEndLine) {
         const DraftSection* owner = nullptr; // the section that the line belongs to
         if (inSection) {
             DraftSection& section = draft.sections.back();
@@ -69,7 +65,6 @@ Draft readDraft(std::istream& in) {
             draft.kept += line + '\n';
         }
     }
-    detail::throwIfReadError(in);
     if (inSection && draft.sections.back().name == kChecksumSection) {
         sealError(std::string(kChecksumSection) + ": section not ended before the end of the " +
                   "draft's data; dropping it would drop every line after it");
@@ -163,11 +158,11 @@ std::string seal(std::istream& draft, const std::vector<std::string>& names,
     for (const std::string& name : namesToSeal(parsed, names)) {
         sections.push_back(&sectionToSeal(parsed, name));
         requireSameInDraft(draft, *sections.back());
-        checksums += checksumLines(name, sections.back()->text);
+        checksums += checksumEntries(name, sections.back()->text);
     }
 
     std::string data = parsed.kept + kBeginPrefix + kChecksumSection + '\n' + checksums +
-                       kEndPrefix + kChecksumSection + '\n' + kDataEnd + '\n';
+                       kEndPrefix + kChecksumSection + '\n' + kDataEndLine + '\n';
     if (size && data.size() > *size) {
         sealError("the sealed data takes " + std::to_string(data.size()) +
                   " bytes and does not fit in " + std::to_string(*size));

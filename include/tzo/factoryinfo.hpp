@@ -29,8 +29,10 @@
 #ifndef TZO_FACTORYINFO_HPP
 #define TZO_FACTORYINFO_HPP
 
+#include <cstddef>
 #include <istream>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #if defined(__GNUC__)
@@ -42,6 +44,37 @@
 namespace tzo {
 namespace factoryinfo {
 
+// The factory device, and the words of the format that programs writing factory data need.
+constexpr char kFactoryDevicePath[] = "/dev/mtd/by-label/FACTORY";
+constexpr char kBeginPrefix[] = "BeginOf";   // a begin marker: "BeginOf" + name
+constexpr char kEndPrefix[] = "EndOf";       // an end marker: "EndOf" + name
+constexpr char kDataEndLine[] = "EndOfData"; // the line that ends the data
+constexpr char kFactoryInfoSection[] = "Factoryinfo";
+constexpr char kChecksumSection[] = "Checksum";
+
+// The failure to open or to read factory data, with its cause. what() is the library's message,
+// "unable to open factory file" or "error reading factory data"; callers that catch
+// std::invalid_argument catch it as any other failure.
+class TZO_FACTORYINFO_API ReadError : public std::invalid_argument {
+public:
+    // A failure with the message `message`, caused by the error number `errorNumber` (an errno
+    // value, or 0 when the cause is not known).
+    ReadError(const char* message, int errorNumber);
+    ~ReadError() noexcept;
+
+    // Returns the errno of the call that failed, EBADMSG when the flash reported an
+    // uncorrectable ECC error in the data that it returned, or 0 when the cause is not known (a
+    // caller's stream that failed).
+    int errorNumber() const { return m_errorNumber; }
+
+    // Returns the cause in words: "uncorrectable ECC error" for EBADMSG, strerror's text for
+    // another error number, and "" when the cause is not known.
+    const char* cause() const;
+
+private:
+    int m_errorNumber;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Reading from a stream
 //
@@ -49,6 +82,10 @@ namespace factoryinfo {
 // position and flags, never open or close it, and throw nothing of their own: every outcome is
 // reported through the stream's flags (eof, fail, bad) and, for the section readers, through
 // `lastLine`.
+//
+// The functions that throw report a read that failed other than at the end of the data as
+// ReadError "error reading factory data": the objects below, checksumSection and
+// readSectionText. The stream of a FactoryData throws ReadError itself, with the cause.
 //
 // Give them a stream without exceptions enabled, as streams come. On a stream whose caller has
 // enabled exceptions, every flag they set throws std::ios_base::failure, which passes through
@@ -104,6 +141,73 @@ getSectionAsMap(std::istream& in, const std::string& name, std::string& lastLine
 //   "error reading factory data"         a read failed other than at the end of the data
 TZO_FACTORYINFO_API bool checksumSection(std::istream& in, const std::string& name);
 
+// Reads section `name` of `in` as getSectionAsString does, and requires it to be there and
+// properly ended; whatever sum is recorded for it is not looked at.
+// Returns the section text.
+// Throws std::invalid_argument with one of these messages:
+//   "end of file reached before finding end of section"   missing, or not properly ended
+//   "error reading factory data"         a read failed other than at the end of the data
+TZO_FACTORYINFO_API std::string readSectionText(std::istream& in, const std::string& name);
+
+// Returns the two lines that record in the "Checksum" section the sum of a section `name` whose
+// section text is `text`: name + "Type=sha256" and name + "Sum=" followed by the SHA-256 of
+// `text` as 64 lower-case hexadecimal digits, each line followed by LF. The sum is computed with
+// the function that checksumSection verifies it with.
+// Throws std::invalid_argument "section too large to checksum" when `text` exceeds 4294967295
+// bytes.
+TZO_FACTORYINFO_API std::string checksumEntries(const std::string& name, const std::string& text);
+
+// ---------------------------------------------------------------------------------------------
+// Reading factory data once
+//
+// Flash is read as little as possible, and data that may change or never end must not be
+// trusted, so factory data from a device, a file, a pipe or memory is read through FactoryData.
+// Its stream reads the source forward, once: in aligned 4 KiB reads, each byte at most once and
+// no further than the read that holds the last line a reader needs. What has been read is kept
+// in memory for the rewinds of the section searches, so every pass, and every object
+// constructed on the stream, sees the same bytes, however the source changes meanwhile, and a
+// pipe can be read as well as a file. No more than 16 MiB is read: 16 MiB is a whole 128-Mbit
+// SPI NOR chip, so a reader that needs more has the wrong device, /dev/zero or a pipe that never
+// ends, and fails with "factory data exceeds 16 MiB".
+//
+// An MTD character device of NAND type is read as nandwrite writes it: from its start, erase
+// block by erase block, passing over each block that the kernel reports bad. A NAND page with an
+// uncorrectable ECC error, which the kernel returns as if it had been read well, is a read error
+// (ReadError with EBADMSG): nothing is made from such data. Corrected bit flips are not errors.
+// ---------------------------------------------------------------------------------------------
+
+// Factory data read once from a device, a file, a pipe or memory.
+class TZO_FACTORYINFO_API FactoryData {
+public:
+    // Opens `path` for reading: "/dev/mtd/by-label/FACTORY" by default, or any other device or
+    // file. Throws ReadError "unable to open factory file", with the cause, when it cannot.
+    explicit FactoryData(const std::string& path = kFactoryDevicePath);
+
+    // Reads the open file descriptor `descriptor` from where it stands (0 for standard input).
+    // It stays open: the caller closes it, after this object is gone.
+    explicit FactoryData(int descriptor);
+
+    // Reads the `size` bytes at `data`, as the data of a device is read, the 16 MiB bound
+    // included. They must not change while this object lives.
+    FactoryData(const char* data, std::size_t size);
+
+    ~FactoryData();
+
+    // Returns the data as a seekable stream, for the functions above and the objects' stream
+    // constructors; it lives as long as this object. A failed read of the source leaves the
+    // function reading with its exception: ReadError "error reading factory data" with the
+    // cause, or std::invalid_argument "factory data exceeds 16 MiB". Use it in one thread at a
+    // time.
+    std::istream& stream();
+
+    FactoryData(const FactoryData&) = delete; // it owns the data read so far
+    FactoryData& operator=(const FactoryData&) = delete;
+
+private:
+    class Reader;
+    Reader* m_reader;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Factory data objects
 //
@@ -111,21 +215,19 @@ TZO_FACTORYINFO_API bool checksumSection(std::istream& in, const std::string& na
 // stays open and nothing is read again. A constructor that throws leaves no object behind. A
 // constructed object is immutable, so concurrent reads of one object need no locking.
 //
-// The constructors without a stream read "/dev/mtd/by-label/FACTORY" once: in aligned 4 KiB
-// reads, each byte at most once and no further than the read that holds the last line needed,
-// keeping what they have read in memory for the rewinds of their later passes, which therefore
-// all see the same bytes. They read no more than 16 MiB, and release the memory when they
-// return or throw. The constructors on a caller's stream read it as the functions above do,
-// rewinding it for every pass.
+// The constructors without a stream read "/dev/mtd/by-label/FACTORY" through a FactoryData of
+// their own, and release it when they return or throw. The constructors on a stream read it as
+// the functions above do, rewinding it for every pass; give them the stream of a FactoryData to
+// read a device, a file or a pipe once.
 // ---------------------------------------------------------------------------------------------
 
 // The key/value pairs of the "Factoryinfo" section, verified against the "Checksum" section.
 class TZO_FACTORYINFO_API FactoryInfo {
 public:
-    // Reads "/dev/mtd/by-label/FACTORY".
-    // Throws std::invalid_argument "unable to open factory file" if it cannot be opened,
-    // "factory data exceeds 16 MiB" if it needs more than the first 16 MiB (16777216 bytes) of
-    // the device, and otherwise as FactoryInfo(std::istream&).
+    // Reads "/dev/mtd/by-label/FACTORY" through a FactoryData.
+    // Throws ReadError "unable to open factory file" if it cannot be opened, "factory data
+    // exceeds 16 MiB" if it needs more than the first 16 MiB (16777216 bytes) of the device, and
+    // otherwise as FactoryInfo(std::istream&).
     FactoryInfo();
 
     // Reads the seekable stream `in`, which is rewound first and left wherever reading ends.
@@ -155,10 +257,10 @@ private:
 // The raw text of one named section, verified against the "Checksum" section.
 class TZO_FACTORYINFO_API Section {
 public:
-    // Reads section `name` of "/dev/mtd/by-label/FACTORY".
-    // Throws std::invalid_argument "unable to open factory file" if it cannot be opened,
-    // "factory data exceeds 16 MiB" if it needs more than the first 16 MiB (16777216 bytes) of
-    // the device, and otherwise as Section(std::istream&, const std::string&).
+    // Reads section `name` of "/dev/mtd/by-label/FACTORY" through a FactoryData.
+    // Throws ReadError "unable to open factory file" if it cannot be opened, "factory data
+    // exceeds 16 MiB" if it needs more than the first 16 MiB (16777216 bytes) of the device, and
+    // otherwise as Section(std::istream&, const std::string&).
     explicit Section(const std::string& name);
 
     // Reads section `name` of the seekable stream `in`, which is rewound first and left

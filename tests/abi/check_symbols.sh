@@ -24,8 +24,11 @@ if ! command -v "$nm" >/dev/null || ! command -v "$readelf" >/dev/null; then
 fi
 
 # Prints the demangled names of the symbols that LIBRARY defines in its dynamic symbol table.
+# The lists are the device's, where std::size_t is unsigned int: a 64-bit host's unsigned long
+# parameters are written so too.
 exported_symbols() {
-    "$nm" -D --defined-only -C "$library" | sed 's/^[0-9a-fA-F]* [A-Za-z] //' | LC_ALL=C sort
+    "$nm" -D --defined-only -C "$library" | sed -e 's/^[0-9a-fA-F]* [A-Za-z] //' \
+        -e 's/unsigned long\([,)]\)/unsigned int\1/g' | LC_ALL=C sort
 }
 
 if $update; then

@@ -39,7 +39,8 @@ $'FactoryinfoSum=8d018804253883fc10b46e574690731db864fed5e1bddd9dbe0cc5f126409f4
 "${tool[@]}" --file <(yes) list >"$scratch/out" 2>"$scratch/err"
 expect "a pipe without end" 1 "" $'tzo-factoryinfo: factory data exceeds 16 MiB\n'
 "${tool[@]}" --file - verify <"$scratch" >"$scratch/out" 2>"$scratch/err"
-expect "--file - failing to read" 1 "" $'tzo-factoryinfo: Factoryinfo: error reading factory data\n'
+expect "--file - failing to read" 1 "" \
+    $'tzo-factoryinfo: Factoryinfo: error reading factory data: Is a directory\n'
 : >"$scratch/out"
 "${tool[@]}" --file "$sample" get Region >/dev/full 2>"$scratch/err"
 expect "standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'

@@ -1,0 +1,93 @@
+// Reading a file descriptor: a file, a pipe or a partition, told apart by what it is.
+#include "source.hpp"
+
+#include "messages.hpp"
+
+#include "tzo/factoryinfo.hpp"
+
+#include <mtd/mtd-abi.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tzo::factoryinfo::detail {
+
+namespace {
+
+// The major device number of the MTD character devices /dev/mtdN and /dev/mtdNro.
+constexpr unsigned kMtdCharMajor = 90;
+
+// A file, a pipe, or a partition of NOR flash, which reads as a file: read(2) from where the
+// descriptor stands.
+class FileSource : public Source {
+public:
+    explicit FileSource(int descriptor) : m_descriptor(descriptor) {}
+
+    std::size_t read(char* into, std::size_t count) override {
+        for (;;) {
+            const ssize_t got = ::read(m_descriptor, into, count);
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR) {
+                throw ReadError(kReadErrorMessage, errno);
+            }
+        }
+    }
+
+private:
+    int m_descriptor;
+};
+
+// Bytes in memory, read as a device is.
+class MemorySource : public Source {
+public:
+    MemorySource(const char* data, std::size_t size) : m_next(data), m_end(data + size) {}
+
+    std::size_t read(char* into, std::size_t count) override {
+        count = std::min(count, static_cast<std::size_t>(m_end - m_next));
+        std::memcpy(into, m_next, count);
+        m_next += count;
+        return count;
+    }
+
+private:
+    const char* m_next;
+    const char* m_end;
+};
+
+// Returns true when `descriptor` is an MTD character device. Only then are the MTD requests
+// made: other drivers give the same request numbers other meanings.
+bool isMtdCharDevice(int descriptor) {
+    struct stat status;
+    return fstat(descriptor, &status) == 0 && S_ISCHR(status.st_mode) &&
+           major(status.st_rdev) == kMtdCharMajor;
+}
+
+} // namespace
+
+std::unique_ptr<Source> descriptorSource(int descriptor) {
+    if (!isMtdCharDevice(descriptor)) {
+        return std::make_unique<FileSource>(descriptor);
+    }
+    mtd_info_user info;
+    if (ioctl(descriptor, MEMGETINFO, &info) != 0) {
+        throw ReadError(kReadErrorMessage, errno);
+    }
+    const bool nand = info.type == MTD_NANDFLASH || info.type == MTD_MLCNANDFLASH;
+    if (!nand || info.erasesize == 0) {
+        return std::make_unique<FileSource>(descriptor);
+    }
+    return nandSource(descriptor, info.erasesize, info.size);
+}
+
+std::unique_ptr<Source> memorySource(const char* data, std::size_t size) {
+    return std::make_unique<MemorySource>(data, size);
+}
+
+} // namespace tzo::factoryinfo::detail

@@ -1,0 +1,26 @@
+// The failure to open or read factory data, with its cause.
+#include "tzo/factoryinfo.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tzo::factoryinfo {
+
+ReadError::ReadError(const char* message, int errorNumber)
+    : std::invalid_argument(message), m_errorNumber(errorNumber) {}
+
+// Defined here, so that the type information that programs catch by lives in the library.
+ReadError::~ReadError() noexcept = default;
+
+const char* ReadError::cause() const {
+    if (m_errorNumber == 0) {
+        return "";
+    }
+    // The kernel's own code for an uncorrectable ECC error, which strerror calls "Bad message".
+    if (m_errorNumber == EBADMSG) {
+        return "uncorrectable ECC error";
+    }
+    return std::strerror(m_errorNumber);
+}
+
+} // namespace tzo::factoryinfo
