@@ -4,6 +4,7 @@
 
 #include "formats.hpp"
 #include "seal.hpp"
+#include "signature.hpp"
 
 #include <tzo/factoryinfo.hpp>
 
@@ -18,8 +19,17 @@ void requireChecksum(const Invocation& invocation, bool checksumValid, const std
     }
 }
 
+// Throws the failure of the signature check when --key is given and the Checksum section of
+// `data` is not signed with that key.
+void requireSignedSums(const Invocation& invocation, std::istream& data) {
+    if (invocation.publicKey) {
+        requireSignature(data, PublicKey::read(*invocation.publicKey));
+    }
+}
+
 // Reads and verifies the "Factoryinfo" section.
 FactoryInfo readFactoryInfo(const Invocation& invocation, std::istream& data) {
+    requireSignedSums(invocation, data);
     FactoryInfo info(data);
     requireChecksum(invocation, info.isChecksumValid(), kFactoryInfoSection);
     return info;
@@ -74,6 +84,7 @@ Outcome list(const Invocation& invocation, std::istream& data) {
 // dump SECTION: the section text, byte for byte.
 Outcome dump(const Invocation& invocation, std::istream& data) {
     const std::string& name = invocation.arguments.front();
+    requireSignedSums(invocation, data);
     const Section section(data, name);
     requireChecksum(invocation, section.isChecksumValid(), name);
     Outcome outcome;
@@ -81,8 +92,25 @@ Outcome dump(const Invocation& invocation, std::istream& data) {
     return outcome;
 }
 
-// verify [SECTION]...: one line per section; failures are collected so that every section is
-// checked and reported.
+// Checks the signature with the key of --key, if given, for verify: a line "Signature:
+// verified" in `outcome`, or its failure. A key that cannot be used fails the whole command.
+void verifySignature(const Invocation& invocation, std::istream& data, Outcome& outcome) {
+    if (!invocation.publicKey) {
+        return;
+    }
+    const PublicKey key = PublicKey::read(*invocation.publicKey);
+    try {
+        requireSignature(data, key);
+        outcome.output += std::string(kSignatureSection) + ": verified\n";
+    } catch (const Failure& failure) {
+        outcome.failures.push_back(failure.what());
+    } catch (const std::invalid_argument& error) {
+        outcome.failures.push_back(std::string(kSignatureSection) + ": " + messageOf(error));
+    }
+}
+
+// verify [SECTION]...: one line per section, after the signature's with --key; failures are
+// collected so that every section is checked and reported.
 Outcome verify(const Invocation& invocation, std::istream& data) {
     std::vector<std::string> names = invocation.arguments;
     if (names.empty()) {
@@ -90,6 +118,7 @@ Outcome verify(const Invocation& invocation, std::istream& data) {
     }
 
     Outcome outcome;
+    verifySignature(invocation, data, outcome);
     for (const std::string& name : names) {
         try {
             const Section section(data, name);
