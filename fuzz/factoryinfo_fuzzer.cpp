@@ -5,11 +5,15 @@
 // few bytes at a time; a read fault at one of some ten bytes and a rewind that fails give either
 // the intact result or the read error; after a failure the tool has an exit status of 1 or 2,
 // prints nothing on standard output and its message on standard error; what seal writes for the
-// section named gives that section back as the draft holds it, with a verified sum.
+// section named gives that section back as the draft holds it, with a verified sum; the
+// signature check, with the test key of tests/keys/, passes or fails as a data error whose
+// message is one line of printable ASCII, holding none of the data's other bytes.
 #include "seal.hpp"
+#include "signature.hpp"
 #include "status.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -59,11 +63,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                 "seal gave back other data for " + first + ":\n" + sealed);
     }
 
-    // The tool reads the data given here and nothing else: no file option of the input's own, and
-    // no seal --size, which could ask for more memory than a fuzzer has.
+    // The signature check on the data, as a device with the key makes it.
+    static const tool::PublicKey key = tool::PublicKey::read(TZO_TEST_KEYS "/station.pub");
+    std::istringstream signedData(data);
+    try {
+        tool::requireSignature(signedData, key);
+    } catch (const tool::Failure& failure) {
+        const std::string message = failure.what();
+        require(failure.status() == tool::kDataError &&
+                    std::all_of(message.begin(), message.end(),
+                                [](char c) { return c >= ' ' && c <= '~'; }),
+                message);
+    }
+
+    // The tool reads the data given here and nothing else: no file option of the input's own, no
+    // key file (--key, --sign-key), and no seal --size, which could ask for more memory than a
+    // fuzzer has.
     std::istringstream words(first);
     for (std::string word; words >> word;) {
-        if (word[0] == '-' && (word.find('f') != std::string::npos || word.find("si") == 2))
+        if (word[0] == '-' && (word.find('f') != std::string::npos || word.find("si") == 2 ||
+                               word.rfind("--k", 0) == 0))
             return 0;
     }
     const std::string tool = toolCase(first, data);
