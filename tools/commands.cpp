@@ -8,6 +8,8 @@
 
 #include <tzo/factoryinfo.hpp>
 
+#include <optional>
+
 namespace tzo::factoryinfo::tool {
 
 namespace {
@@ -168,8 +170,13 @@ Outcome runCommand(const Invocation& invocation, std::istream& data) {
     case Command::kSum:
         return sum(invocation, data);
     case Command::kSeal: {
+        std::optional<PrivateKey> key;
+        if (invocation.signingKey) {
+            key = PrivateKey::read(*invocation.signingKey);
+        }
         Outcome outcome;
-        outcome.output = seal(data, invocation.arguments, invocation.imageSize);
+        outcome.output =
+            seal(data, invocation.arguments, invocation.imageSize, key ? &*key : nullptr);
         return outcome;
     }
     }

@@ -3,6 +3,7 @@
 #include "seal.hpp"
 
 #include "checksum_names.hpp"
+#include "signature.hpp"
 #include "status.hpp"
 
 #include <tzo/factoryinfo.hpp>
@@ -27,7 +28,7 @@ struct DraftSection {
 
 // The draft up to its end of data.
 struct Draft {
-    std::string kept; // every line but those of Checksum sections, each followed by LF
+    std::string kept; // every line but those of Checksum and Signature sections, each with LF
     std::vector<DraftSection> sections; // in the order they stand
 };
 
@@ -36,10 +37,15 @@ struct Draft {
     throw Failure(kDataError, message);
 }
 
+// Returns true for the sections that seal writes anew, and leaves out of the draft.
+bool isSealedAnew(const std::string& name) {
+    return name == kChecksumSection || name == kSignatureSection;
+}
+
 // Returns the draft read from the start of `in` line by line, as the library reads lines, up
 // to its end of data. Outside a section, a begin marker starts one; inside, only its own end
-// marker ends it. Throws Failure when a Checksum section, which is left out of the result, is
-// not ended; a failed read of `in` leaves with the stream's own exception.
+// marker ends it. Throws Failure when a Checksum or Signature section, which is left out of the
+// result, is not ended; a failed read of `in` leaves with the stream's own exception.
 Draft readDraft(std::istream& in) {
     in.clear();
     in.seekg(0);
@@ -61,25 +67,26 @@ Draft readDraft(std::istream& in) {
             inSection = true;
             owner = &draft.sections.back();
         }
-        if (owner == nullptr || owner->name != kChecksumSection) {
+        if (owner == nullptr || !isSealedAnew(owner->name)) {
             draft.kept += line + '\n';
         }
     }
-    if (inSection && draft.sections.back().name == kChecksumSection) {
-        sealError(std::string(kChecksumSection) + ": section not ended before the end of the " +
+    if (inSection && isSealedAnew(draft.sections.back().name)) {
+        sealError(draft.sections.back().name + ": section not ended before the end of the " +
                   "draft's data; dropping it would drop every line after it");
     }
     return draft;
 }
 
 // Returns the names of the sections to seal: `names` as given, or every section of `draft`
-// but Checksum in the order they stand when none is given; each name once. Throws Failure when
-// there is none, since a draft without sections is most likely a step before seal that failed.
+// but Checksum and Signature in the order they stand when none is given; each name once. Throws
+// Failure when there is none, since a draft without sections is most likely a step before seal that
+// failed.
 std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::string>& names) {
     std::vector<std::string> all = names;
     if (names.empty()) {
         for (const DraftSection& section : draft.sections) {
-            if (section.name != kChecksumSection) {
+            if (!isSealedAnew(section.name)) {
                 all.push_back(section.name);
             }
         }
@@ -148,10 +155,19 @@ void requireReadBack(std::istream& data, const std::string& name, const std::str
     sealError(name + ": its sum would not be found in the sealed data");
 }
 
+// Throws Failure unless the signature in `data` verifies with `key`, as on a device.
+void requireSignatureReadBack(std::istream& data, const PublicKey& key) {
+    try {
+        requireSignature(data, key);
+    } catch (const Failure& failure) {
+        sealError(failure.what() + std::string(" in the sealed data"));
+    }
+}
+
 } // namespace
 
 std::string seal(std::istream& draft, const std::vector<std::string>& names,
-                 std::optional<std::size_t> size) {
+                 std::optional<std::size_t> size, const PrivateKey* signingKey) {
     const Draft parsed = readDraft(draft);
     std::vector<const DraftSection*> sections;
     std::string checksums;
@@ -161,8 +177,9 @@ std::string seal(std::istream& draft, const std::vector<std::string>& names,
         checksums += checksumEntries(name, sections.back()->text);
     }
 
+    const std::string signature = signingKey ? signatureSection(*signingKey, checksums) : "";
     std::string data = parsed.kept + kBeginPrefix + kChecksumSection + '\n' + checksums +
-                       kEndPrefix + kChecksumSection + '\n' + kDataEndLine + '\n';
+                       kEndPrefix + kChecksumSection + '\n' + signature + kDataEndLine + '\n';
     if (size && data.size() > *size) {
         sealError("the sealed data takes " + std::to_string(data.size()) +
                   " bytes and does not fit in " + std::to_string(*size));
@@ -173,6 +190,9 @@ std::string seal(std::istream& draft, const std::vector<std::string>& names,
     requireReadBack(image, kChecksumSection, checksums, false);
     for (const DraftSection* section : sections) {
         requireReadBack(image, section->name, section->text, true);
+    }
+    if (signingKey) {
+        requireSignatureReadBack(image, signingKey->publicKey());
     }
     if (size) {
         data.append(*size - data.size(), kErasedByte);

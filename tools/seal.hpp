@@ -11,17 +11,21 @@
 
 namespace tzo::factoryinfo::tool {
 
+class PrivateKey;
+
 // Returns the factory data made from the draft read from `draft`: the draft up to its end of
-// data, byte for byte but without its Checksum sections (a last line without LF gets one); a
-// new Checksum section with the entries of each section of `names`, or of every section but
-// Checksum in the order they stand when `names` is empty; and the line EndOfData. With `size`,
-// the erased-flash byte 0xff follows up to `size` bytes.
+// data, byte for byte but without its Checksum and Signature sections (a last line without LF
+// gets one); a new Checksum section with the entries of each section of `names`, or of every
+// section but Checksum and Signature in the order they stand when `names` is empty; with
+// `signingKey`, a Signature section that signs it; and the line EndOfData. With `size`, the
+// erased-flash byte 0xff follows up to `size` bytes.
 // Throws Failure (kDataError), naming the section, when a section to seal is missing, not
 // ended, has a name no sum can be recorded for, or would not read back from the result with
-// the same text and a verified sum; also when the result does not fit in `size` bytes or a
-// read of the draft fails. Throws std::invalid_argument for a section too large to checksum.
+// the same text and a verified sum, or the signature would not verify there with the public
+// half of `signingKey`; also when the result does not fit in `size` bytes or a read of the
+// draft fails. Throws std::invalid_argument for a section too large to checksum.
 std::string seal(std::istream& draft, const std::vector<std::string>& names,
-                 std::optional<std::size_t> size);
+                 std::optional<std::size_t> size, const PrivateKey* signingKey = nullptr);
 
 } // namespace tzo::factoryinfo::tool
 
