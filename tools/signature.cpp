@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstring>
 #include <optional>
-#include <vector>
 
 namespace tzo::factoryinfo::tool {
 
@@ -19,11 +18,11 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr std::size_t kKeyIdDigits = 16;
 constexpr std::size_t kSignatureBytes = 64;
 
-// The lines of the section, in their order: the key, and the value that follows "=".
-constexpr char kTypeKey[] = "Type";
-constexpr char kTypeValue[] = "ed25519";
-constexpr char kKeyIdKey[] = "KeyId";
-constexpr char kValueKey[] = "Value";
+// The lines of the section, in their order: the type, whole, and the starts of the other two.
+constexpr char kTypeLine[] = "Type=ed25519";
+constexpr char kTypeStart[] = "Type=";
+constexpr char kKeyIdStart[] = "KeyId=";
+constexpr char kValueStart[] = "Value=";
 
 // The content of a Signature section.
 struct SignatureLines {
@@ -52,16 +51,17 @@ std::optional<std::string> fromHex(const std::string& hex) {
     return bytes;
 }
 
-// Returns the lines of the section text `text`, each without its LF.
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
+// Returns the line of `text` that starts at `start` and starts with `lineStart`, without its
+// LF, and moves `start` past it; nothing when there is no such line.
+std::optional<std::string> takeLine(const std::string& text, std::size_t& start,
+                                    const char* lineStart) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string::npos || text.compare(start, std::strlen(lineStart), lineStart) != 0) {
+        return std::nullopt;
     }
-    return lines;
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    return line;
 }
 
 // Returns how many lines of the data of `in`, up to its end, are exactly `line`.
@@ -94,28 +94,25 @@ std::optional<std::string> endedSection(std::istream& in, const std::string& nam
 // Returns the key id and the signature that the Signature section text `text` holds. Throws the
 // failure unless it is exactly the three lines Type=ed25519, KeyId=... and Value=... .
 SignatureLines parseSection(const std::string& text) {
-    const std::vector<std::string> lines = linesOf(text);
-    const std::string type = std::string(kTypeKey) + '=';
-    const std::string keyId = std::string(kKeyIdKey) + '=';
-    const std::string value = std::string(kValueKey) + '=';
-    if (lines.size() != 3 || lines[0].rfind(type, 0) != 0 || lines[1].rfind(keyId, 0) != 0 ||
-        lines[2].rfind(value, 0) != 0) {
+    std::size_t start = 0;
+    const std::optional<std::string> type = takeLine(text, start, kTypeStart);
+    const std::optional<std::string> keyId = takeLine(text, start, kKeyIdStart);
+    const std::optional<std::string> value = takeLine(text, start, kValueStart);
+    if (!type || !keyId || !value || start != text.size()) {
         signatureError("the section must hold exactly the lines Type, KeyId and Value, in this "
                        "order");
     }
-    if (lines[0] != type + kTypeValue) {
-        signatureError(std::string("unsupported type; only ") + kTypeValue + " is known");
+    if (*type != kTypeLine) {
+        signatureError("unsupported type; only ed25519 is known");
     }
     SignatureLines parsed;
-    parsed.keyId = lines[1].substr(keyId.size());
+    parsed.keyId = keyId->substr(sizeof kKeyIdStart - 1);
     if (parsed.keyId.size() != kKeyIdDigits || !fromHex(parsed.keyId)) {
-        signatureError("KeyId is not " + std::to_string(kKeyIdDigits) +
-                       " lower-case hexadecimal digits");
+        signatureError("KeyId is not 16 lower-case hexadecimal digits");
     }
-    const std::optional<std::string> signature = fromHex(lines[2].substr(value.size()));
+    const std::optional<std::string> signature = fromHex(value->substr(sizeof kValueStart - 1));
     if (!signature || signature->size() != kSignatureBytes) {
-        signatureError("Value is not " + std::to_string(2 * kSignatureBytes) +
-                       " lower-case hexadecimal digits");
+        signatureError("Value is not 128 lower-case hexadecimal digits");
     }
     parsed.value = *signature;
     return parsed;
@@ -134,10 +131,13 @@ std::string hexOf(const std::string& bytes) {
 }
 
 std::string signatureSection(const PrivateKey& key, const std::string& checksumText) {
-    const std::string signature = key.sign(kSignedMessagePrefix + checksumText);
-    return kBeginPrefix + std::string(kSignatureSection) + '\n' + kTypeKey + '=' + kTypeValue +
-           '\n' + kKeyIdKey + '=' + key.publicKey().id() + '\n' + kValueKey + '=' +
-           hexOf(signature) + '\n' + kEndPrefix + kSignatureSection + '\n';
+    const std::string value = hexOf(key.sign(kSignedMessagePrefix + checksumText));
+    std::string section = std::string(kBeginPrefix) + kSignatureSection + '\n';
+    section += std::string(kTypeLine) + '\n';
+    section += kKeyIdStart + key.publicKey().id() + '\n';
+    section += kValueStart + value + '\n';
+    section += std::string(kEndPrefix) + kSignatureSection + '\n';
+    return section;
 }
 
 void requireSignature(std::istream& in, const PublicKey& key) {
