@@ -1,5 +1,5 @@
 // The signature check of the tool on data that a device fails to read; what it gives for data
-// and keys is in the cases of tests/cases/ (tool-key-*, tool-sign-key-*, tool-seal-sign-key-*).
+// and keys is in the cases of tests/cases/ (tool-key-*, tool-sign-key-*).
 #include "signature.hpp"
 #include "status.hpp"
 #include "test_support.hpp"
