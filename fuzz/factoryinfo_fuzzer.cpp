@@ -5,9 +5,10 @@
 // few bytes at a time; a read fault at one of some ten bytes and a rewind that fails give either
 // the intact result or the read error; after a failure the tool has an exit status of 1 or 2,
 // prints nothing on standard output and its message on standard error; what seal writes for the
-// section named gives that section back as the draft holds it, with a verified sum; the
-// signature check, with the test key of tests/keys/, passes or fails as a data error whose
-// message is one line of printable ASCII, holding none of the data's other bytes.
+// section named gives that section back as the draft holds it, with a verified sum, and signed
+// with the test key of tests/keys/, a signature that verifies; the signature check with that
+// key passes or fails as a data error whose message is one line of printable ASCII, holding
+// none of the data's other bytes.
 #include "seal.hpp"
 #include "signature.hpp"
 #include "status.hpp"
@@ -46,11 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                     (line.rfind("  ", 0) != 0 || std::regex_match(line, faultLine)),
                 library);
 
-    // What seal writes gives section `first` back as the draft holds it, verified.
+    // What seal writes, signed with the test key, gives section `first` back as the draft holds
+    // it, verified, and its signature verifies with the public key read on its own.
+    static const tool::PrivateKey signingKey = tool::PrivateKey::read(TZO_TEST_KEYS "/station.pem");
+    static const tool::PublicKey key = tool::PublicKey::read(TZO_TEST_KEYS "/station.pub");
     std::istringstream draft(data);
     std::string sealed;
     try {
-        sealed = tool::seal(draft, {first}, std::nullopt);
+        sealed = tool::seal(draft, {first}, std::nullopt, &signingKey);
     } catch (const std::invalid_argument&) { // refused: no such section, not ended...
     } catch (const tool::Failure&) {
     }
@@ -61,10 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         require(section.isChecksumValid() &&
                     section.dump() == getSectionAsString(sameDraft, first, lastLine),
                 "seal gave back other data for " + first + ":\n" + sealed);
+        try {
+            tool::requireSignature(sealedData, key);
+        } catch (const tool::Failure& failure) {
+            require(false, "seal signed data that does not verify: " + std::string(failure.what()));
+        }
     }
 
     // The signature check on the data, as a device with the key makes it.
-    static const tool::PublicKey key = tool::PublicKey::read(TZO_TEST_KEYS "/station.pub");
     std::istringstream signedData(data);
     try {
         tool::requireSignature(signedData, key);
