@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The station-to-device round trip with a key pair made by openssl: seal --sign-key reading the
 # private key from a pipe, verify --key accepting what it wrote, and openssl itself accepting the
-# signature on the message that docs/format.md describes, taken from the image without the tool.
+# signature on the message that docs/format.md describes, taken from the image without the tool;
+# then verify --key on data that cannot be read.
 #
 #   signature_test.sh DRAFT SCRATCH-DIR TOOL-COMMAND...   (TOOL-COMMAND may start with an emulator)
 set -euo pipefail
@@ -31,3 +32,12 @@ openssl pkeyutl -verify -rawin -pubin -inkey factory.pub -in message -sigfile si
 key_id=$(openssl pkey -pubin -in factory.pub -outform DER | tail -c 32 | sha256sum | cut -c1-16)
 grep -qx "KeyId=$key_id" factory.img
 echo "ok   round trip, checked by openssl"
+
+# Data that cannot be read fails the signature as a read error, not as a missing signature.
+if "${tool[@]}" --file - verify --key factory.pub <. >out 2>err; then
+    exit 1
+fi
+printf 'tzo-factoryinfo: %s: error reading factory data: Is a directory\n' Signature Factoryinfo |
+    cmp - err
+[[ ! -s out ]]
+echo "ok   a read error"
