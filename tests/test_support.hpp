@@ -1,7 +1,7 @@
-// A stream buffer that fails on purpose, and what the library and the tool give for one case of
-// tests/cases/, written out as text: the first line of a case names a section, or for a file
-// named tool-*, gives the tool's arguments (after "--file -"); the rest is the factory data.
-// Shared by the tests and the fuzz target.
+// A stream buffer that fails on purpose, and what the library and the tool give for one case,
+// written out as text: what a section reads as, with its faults, or the tool's exit status and
+// output (the case files and how they are run: tests/cases_test.cpp). Shared by the tests and
+// the fuzz target.
 #ifndef TZO_FACTORYINFO_TEST_SUPPORT_HPP
 #define TZO_FACTORYINFO_TEST_SUPPORT_HPP
 
@@ -246,13 +246,6 @@ inline std::string toolCase(const std::string& arguments, const std::string& dat
     close(in);
     return "status " + std::to_string(status) + " out " + shown(out.str()) + "\nerr " +
            shown(err.str()) + "\n";
-}
-
-// Returns what the library, or for a case named tool-*, the tool give for the case `caseName`
-// whose first line is `first` and whose data is `data`.
-inline std::string runCase(const std::string& caseName, const std::string& first,
-                           const std::string& data) {
-    return caseName.rfind("tool-", 0) == 0 ? toolCase(first, data) : libraryCase(first, data);
 }
 
 } // namespace tzo::factoryinfo::test
