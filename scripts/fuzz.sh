@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer target of fuzz/ with clang, runs it for a bounded time from a fresh copy
-# of the seed corpus (the cases of tests/cases/), then reports the library lines (src/) that the
-# seed corpus and the grown corpus reach.
+# of the seed corpus (the cases of tests/cases/, with the sample in place of each reference to
+# it), then reports the library lines (src/) that the seed corpus and the grown corpus reach.
 #
 #   scripts/fuzz.sh [SECONDS]     seconds of fuzzing, 60 unless given
 #
-# Trees: build-fuzz/ (ASan and UBSan; corpus in build-fuzz/corpus/factoryinfo/, crashing inputs
-# in build-fuzz/artifacts/) and build-fuzz-coverage/ (source-based coverage). Fails when the
-# target finds a crash.
+# Trees: build-fuzz/ (ASan and UBSan; seed corpus in build-fuzz/seeds/, grown corpus in
+# build-fuzz/corpus/factoryinfo/, crashing inputs in build-fuzz/artifacts/) and
+# build-fuzz-coverage/ (source-based coverage). Fails when the target finds a crash.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 seconds=${1:-60}
 jobs=2
-seeds=tests/cases
+seeds=build-fuzz/seeds
 corpus=build-fuzz/corpus/factoryinfo
 
 # build_tree DIR CMAKE-ARGUMENTS...: configures and builds one tree of fuzz/ with clang.
@@ -23,6 +23,21 @@ build_tree() {
     cmake -S fuzz -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTZO_FACTORYINFO_WERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j"$jobs" >/dev/null
+}
+
+# make_seeds: writes the seed corpus, each case of tests/cases/ whose data is the one line
+# "@sample" (see tests/cases_test.cpp) with the bytes of examples/factory-data.txt instead.
+make_seeds() {
+    rm -rf "$seeds"
+    mkdir -p "$seeds"
+    local case
+    for case in tests/cases/*; do
+        if tail -n +2 "$case" | cmp -s - <(echo @sample); then
+            { head -n 1 "$case"; cat examples/factory-data.txt; } >"$seeds/${case##*/}"
+        else
+            cp "$case" "$seeds/"
+        fi
+    done
 }
 
 # fuzz: runs the target from a fresh copy of the seed corpus and prints the number of inputs it
@@ -67,6 +82,7 @@ build_tree build-fuzz -DTZO_FUZZ_COVERAGE=OFF
 build_tree build-fuzz-coverage -DTZO_FUZZ_COVERAGE=ON
 
 echo "=== fuzzing, ${seconds}s"
+make_seeds
 fuzz
 
 echo "=== coverage"

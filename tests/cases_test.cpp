@@ -4,8 +4,10 @@
 // alone.
 //
 // A case file: the first line names a section, or, for a file named tool-*, gives the tool's
-// arguments, which follow "--file -"; the rest of the file is the factory data. What a case
-// gives is written out by test_support.hpp, every byte visible; for the tool, the version that
+// arguments, which follow "--file -"; the rest of the file is the factory data. Data that is
+// the one line "@sample" stands for the bytes of examples/factory-data.txt, so that no case
+// holds a copy of it; scripts/fuzz.sh puts the sample in its place in the fuzz seed corpus too.
+// What a case gives is written out by test_support.hpp, every byte visible; for the tool, the version that
 // the build was configured with is written @PROJECT_VERSION@, so that project() alone sets it.
 #include "checksum_length.hpp"
 #include "test_support.hpp"
@@ -26,6 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The data of a case that runs on the whole of examples/factory-data.txt.
+constexpr char kSampleReference[] = "@sample\n";
 // What the baselines hold in place of the version that the build was configured with.
 constexpr char kVersionPlaceholder[] = "@PROJECT_VERSION@";
 
@@ -58,7 +62,9 @@ std::string resultOf(const std::string& name) {
     const std::string input = contentsOf(fs::path(TZO_CASES_DIR) / name);
     const std::size_t lf = std::min(input.find('\n'), input.size());
     const std::string first = input.substr(0, lf);
-    const std::string data = input.substr(std::min(lf + 1, input.size()));
+    std::string data = input.substr(std::min(lf + 1, input.size()));
+    if (data == kSampleReference)
+        data = contentsOf(TZO_SAMPLE);
     if (name.rfind("tool-", 0) == 0)
         return withVersionPlaceholder(toolCase(first, data));
     return libraryCase(first, data);
