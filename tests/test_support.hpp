@@ -119,15 +119,26 @@ std::string outcomeOf(const std::string& data, Read read, std::size_t fault = kN
 
 using Read = std::function<std::string(std::istream&)>;
 
-// Returns `text` in quotes, with quotes, backslashes and bytes other than printable ASCII as
-// \xNN.
+// Runs of at least this many of one byte are written as the byte once and their length.
+constexpr std::size_t kShortestRunShown = 32;
+
+// Returns `text` in quotes, with quotes, backslashes, "*" and bytes other than printable ASCII as
+// \xNN, and each run of kShortestRunShown or more of one byte as the byte, "*" and the length of
+// the run: 1 MiB of erased flash is "\xff*1048576".
 inline std::string shown(const std::string& text) {
     std::string out = "\"";
-    for (const unsigned char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = text[at];
+        const std::size_t run = std::min(text.find_first_not_of(text[at], at), text.size()) - at;
         char escaped[5] = {static_cast<char>(c)};
-        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\')
+        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\' || c == '*')
             std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-        out += escaped;
+        if (run >= kShortestRunShown)
+            out += escaped + ("*" + std::to_string(run));
+        else
+            for (std::size_t i = 0; i < run; ++i)
+                out += escaped;
+        at += run;
     }
     return out + "\"";
 }
