@@ -1,14 +1,22 @@
 // One test per file of tests/cases/, named after it (each byte that a test name cannot hold
-// made "_"): Cases.GivesItsBaseline/tool_seal_size. Each compares what its case gives with
+// made "_"): Cases.GivesItsBaseline/tool_seal_size_1K. Each compares what its case gives with
 // the case's own baseline, tests/expected/NAME, so that a failure shows that case's difference
 // alone.
 //
 // A case file: the first line names a section, or, for a file named tool-*, gives the tool's
-// arguments, which follow "--file -"; the rest of the file is the factory data. Data that is
+// arguments, which follow "--file -". The rest of the file is the factory data. Data that is
 // the one line "@sample" stands for the bytes of examples/factory-data.txt, so that no case
 // holds a copy of it; scripts/fuzz.sh puts the sample in its place in the fuzz seed corpus too.
-// What a case gives is written out by test_support.hpp, every byte visible; for the tool, the version that
-// the build was configured with is written @PROJECT_VERSION@, so that project() alone sets it.
+//
+// What a case gives (written out by test_support.hpp, every byte visible): for the library,
+// the section's text and pairs with the last line read, and what checksumSection, Section and,
+// for Factoryinfo, FactoryInfo give, with the byte offset below which a read fault and the byte
+// count below which a failing rewind give the read error. A case named lines-* is about the
+// data format's line rules (end of data, CR, blank lines, a last line without LF, empty data)
+// and gives first each line that getLine reads, with the flags it sets; other cases leave that
+// out, as it only repeats their data. For the tool: its exit status, standard output and
+// standard error, with the version the build was configured with written @PROJECT_VERSION@, so
+// that project() alone sets it.
 #include "checksum_length.hpp"
 #include "test_support.hpp"
 
@@ -67,7 +75,7 @@ std::string resultOf(const std::string& name) {
         data = contentsOf(TZO_SAMPLE);
     if (name.rfind("tool-", 0) == 0)
         return withVersionPlaceholder(toolCase(first, data));
-    return libraryCase(first, data);
+    return libraryCase(first, data, name.rfind("lines-", 0) == 0);
 }
 
 // Returns the name of the test of the case file named `info.param`.

@@ -182,15 +182,15 @@ inline std::string faultsOf(const std::string& data, const Read& read, std::size
 
 // Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
 // FactoryInfo (also read once, as the device is read) give for section `name` of `data`, with a
-// fault at every `faultStep`-th place.
-inline std::string libraryCase(const std::string& name, const std::string& data,
+// fault at every `faultStep`-th place; first, with `traceLines`, each line that getLine reads.
+inline std::string libraryCase(const std::string& name, const std::string& data, bool traceLines,
                                std::size_t faultStep = 1) {
     std::istringstream in(data);
     const std::string lines = linesOf(in);
-    std::string out = "getLine:" + lines, last = "caller's";
+    std::string out = traceLines ? "getLine:" + lines + "\n" : "", last = "caller's";
     in.setstate(std::ios_base::eofbit | std::ios_base::failbit); // a search clears them
     const std::string text = getSectionAsString(in, name, last);
-    out += "\ntext: " + shown(text) + " last " + shown(last) + "\npairs:";
+    out += "text: " + shown(text) + " last " + shown(last) + "\npairs:";
     for (const std::size_t readAhead : {0, 1, 3}) { // lines across the ends of the read-ahead
         TestBuffer buffer(data, readAhead);
         std::istream chunked(&buffer);
