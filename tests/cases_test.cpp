@@ -4,9 +4,12 @@
 // alone.
 //
 // A case file: the first line names a section, or, for a file named tool-*, gives the tool's
-// arguments, which follow "--file -". The rest of the file is the factory data. Data that is
-// the one line "@sample" stands for the bytes of examples/factory-data.txt, so that no case
-// holds a copy of it; scripts/fuzz.sh puts the sample in its place in the fuzz seed corpus too.
+// arguments, which follow "--file -" and are split as a POSIX shell splits words that only single
+// quotes quote: blanks (space, tab) separate them, and text between single quotes is taken as
+// it is, so '' is an empty argument and 'Product Name' one argument (splitArguments in
+// test_support.hpp). The rest of the file is the factory data. Data that is the one line
+// "@sample" stands for the bytes of examples/factory-data.txt, so that no case holds a copy of
+// it; scripts/fuzz.sh puts the sample in its place in the fuzz seed corpus too.
 //
 // What a case gives (written out by test_support.hpp, every byte visible): for the library,
 // the section's text and pairs with the last line read, and what checksumSection, Section and,

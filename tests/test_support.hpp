@@ -143,6 +143,36 @@ inline std::string shown(const std::string& text) {
     return out + "\"";
 }
 
+// Returns the words of `line` as a POSIX shell splits a command line that holds single quotes
+// and no other quoting: blanks (space, tab) separate words, and text between two single quotes
+// is taken as it is, blanks included, so '' is an empty word and --prefix='' an option with an
+// empty argument. Any other byte stands for itself, a double quote or a backslash too (a NUL
+// too, though the tool's argv then ends the word there); a single quote cannot be passed.
+// Throws std::invalid_argument for a quote left open.
+inline std::vector<std::string> splitArguments(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (const char c : line) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (quoted || (c != ' ' && c != '\t')) {
+            word += c;
+            inWord = true;
+        } else if (inWord) {
+            words.push_back(word);
+            word.clear();
+            inWord = false;
+        }
+    }
+    if (quoted)
+        throw std::invalid_argument("a single quote left open in the arguments: " + line);
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
 // Returns each line that getLine reads from `in` with the flags it sets, up to a failed read.
 inline std::string linesOf(std::istream& in) {
     std::string lines, line = "unread";
@@ -237,11 +267,11 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
     return out;
 }
 
-// Returns the exit status and output of the tool run with `arguments` on `data` as its input.
+// Returns the exit status and output of the tool run with `arguments` (see splitArguments) on
+// `data` as its input.
 inline std::string toolCase(const std::string& arguments, const std::string& data) {
     std::vector<std::string> words = {"tzo-factoryinfo", "--file", "-"};
-    std::istringstream split(arguments);
-    for (std::string word; split >> word;)
+    for (const std::string& word : splitArguments(arguments))
         words.push_back(word);
     std::vector<char*> argv;
     for (std::string& word : words)
