@@ -1,14 +1,15 @@
 // Fuzzes the library and the tool through the case runner of the tests: the first line of an
-// input names a section and gives the tool's arguments, the rest is the factory data. Checked,
-// besides that nothing crashes and that no exception other than std::invalid_argument leaves the
-// library or the tool: getLine and getSectionAsString give the same through buffers that read a
-// few bytes at a time; a read fault at one of some ten bytes and a rewind that fails give either
-// the intact result or the read error; after a failure the tool has an exit status of 1 or 2,
-// prints nothing on standard output and its message on standard error; what seal writes for the
-// section named gives that section back as the draft holds it, with a verified sum, and signed
-// with the test key of tests/keys/, a signature that verifies; the signature check with that
-// key passes or fails as a data error whose message is one line of printable ASCII, holding
-// none of the data's other bytes.
+// input names a section and gives the tool's arguments (split as the cases' are, see
+// splitArguments), the rest is the factory data. Checked, besides that nothing crashes and that
+// no exception other than std::invalid_argument leaves the library or the tool: getLine and
+// getSectionAsString give the same through buffers that read a few bytes at a time; a read fault
+// at one of some ten bytes and a rewind that fails give either the intact result or the read
+// error; after a failure the tool has an exit status of 1 or 2, prints nothing on standard
+// output and its message on standard error; what seal writes for the section named gives that
+// section back as the draft holds it, with a verified sum, and signed with the test key of
+// tests/keys/, a signature that verifies; the signature check with that key passes or fails as
+// a data error whose message is one line of printable ASCII, holding none of the data's other
+// bytes.
 #include "seal.hpp"
 #include "signature.hpp"
 #include "status.hpp"
@@ -19,6 +20,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -30,6 +34,32 @@ void require(bool holds, const std::string& outcome) {
     std::abort();
 }
 
+// Returns true when `name` is `option` or an abbreviation of it at least `least` letters long.
+bool abbreviates(const std::string& name, const std::string& option, std::size_t least) {
+    return name.size() >= least && option.rfind(name, 0) == 0;
+}
+
+// Returns true when one of `words`, as the tool's arguments, may name a file for it to read
+// instead of the data given to it, or be --size, which could ask for more memory than a fuzzer
+// has: --file, --key, --sign-key or --size, or an abbreviation of one, with or without
+// "=ARGUMENT" (a key file may be a terminal or a FIFO, which would block); or a group of short
+// options with an f in it before any p, which takes the rest of the group as its argument. An
+// operand or the argument of another option that looks so is taken for one too: that only
+// leaves out a few more inputs.
+bool mayNameFileOrSize(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (word.rfind("--", 0) == 0) {
+            const std::string name = word.substr(2, word.find('=') - 2); // to the end without "="
+            if (abbreviates(name, "file", 1) || abbreviates(name, "key", 1) ||
+                abbreviates(name, "sign-key", 2) || abbreviates(name, "size", 2))
+                return true;
+        } else if (word.size() > 1 && word[0] == '-' && word.find('f') < word.find('p')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -39,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::size_t lf = std::min(input.find('\n'), size);
     const std::string first = input.substr(0, lf), data = input.substr(std::min(lf + 1, size));
 
-    const std::string library = libraryCase(first, data, 1 + data.size() / 8);
+    const std::string library = libraryCase(first, data, false, 1 + data.size() / 8);
     static const std::regex faultLine("  read error below byte \\d+, on rewinds below \\d+");
     std::istringstream lines(library);
     for (std::string line; std::getline(lines, line);)
@@ -84,14 +114,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                 message);
     }
 
-    // The tool reads the data given here and nothing else: no file option of the input's own, no
-    // key file (--key, --sign-key), and no seal --size, which could ask for more memory than a
-    // fuzzer has.
-    std::istringstream words(first);
-    for (std::string word; words >> word;) {
-        if (word[0] == '-' && (word.find('f') != std::string::npos || word.find("si") == 2 ||
-                               word.rfind("--k", 0) == 0))
+    // The tool reads the data given here and nothing else, within the fuzzer's memory.
+    try {
+        if (mayNameFileOrSize(splitArguments(first)))
             return 0;
+    } catch (const std::invalid_argument&) { // a single quote left open: no arguments
+        return 0;
     }
     const std::string tool = toolCase(first, data);
     const bool failed = tool.rfind("status 1 ", 0) == 0 || tool.rfind("status 2 ", 0) == 0;

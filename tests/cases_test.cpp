@@ -1,23 +1,98 @@
-// Runs each file of tests/cases/ and compares all that it gives with tests/cases.expected, where
-// every result and message is written out (see test_support.hpp). TZO_UPDATE_CASES=1 rewrites the
-// baseline instead: review every changed line before committing it.
+// One test per file of tests/cases/, named after it (each byte that a test name cannot hold
+// made "_"): Cases.GivesItsBaseline/tool_seal_size_1K. Each compares what its case gives with
+// the case's own baseline, tests/expected/NAME, so that a failure shows that case's difference
+// alone.
+//
+// A case file: the first line names a section, or, for a file named tool-*, gives the tool's
+// arguments, which follow "--file -" and are split as a POSIX shell splits words that only single
+// quotes quote: blanks (space, tab) separate them, and text between single quotes is taken as
+// it is, so '' is an empty argument and 'Product Name' one argument (splitArguments in
+// test_support.hpp). The rest of the file is the factory data. Data that is the one line
+// "@sample" stands for the bytes of examples/factory-data.txt, so that no case holds a copy of
+// it; scripts/fuzz.sh puts the sample in its place in the fuzz seed corpus too.
+//
+// What a case gives (written out by test_support.hpp, every byte visible): for the library,
+// the section's text and pairs with the last line read, and what checksumSection, Section and,
+// for Factoryinfo, FactoryInfo give, with the byte offset below which a read fault and the byte
+// count below which a failing rewind give the read error. A case named lines-* is about the
+// data format's line rules (end of data, CR, blank lines, a last line without LF, empty data)
+// and gives first each line that getLine reads, with the flags it sets; other cases leave that
+// out, as it only repeats their data. For the tool: its exit status, standard output and
+// standard error, with the version the build was configured with written @PROJECT_VERSION@, so
+// that project() alone sets it.
 #include "checksum_length.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace tzo::factoryinfo::test {
 namespace {
 
+namespace fs = std::filesystem;
+
+// The data of a case that runs on the whole of examples/factory-data.txt.
+constexpr char kSampleReference[] = "@sample\n";
+// What the baselines hold in place of the version that the build was configured with.
+constexpr char kVersionPlaceholder[] = "@PROJECT_VERSION@";
+
+// Returns the bytes of the file at `path`; none when it cannot be read.
+std::string contentsOf(const fs::path& path) {
+    std::ostringstream contents;
+    contents << std::ifstream(path, std::ios_base::binary).rdbuf();
+    return contents.str();
+}
+
+// Returns `text` with the version that the build was configured with made kVersionPlaceholder.
+std::string withVersionPlaceholder(std::string text) {
+    const std::string version = TZO_VERSION;
+    for (std::size_t at = text.find(version); at != std::string::npos; at = text.find(version, at))
+        text.replace(at, version.size(), kVersionPlaceholder);
+    return text;
+}
+
+// Returns the names of the case files, in order.
+std::vector<std::string> caseNames() {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& file : fs::directory_iterator(TZO_CASES_DIR))
+        names.push_back(file.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Returns what the case called `name` gives, as its baseline holds it.
+std::string resultOf(const std::string& name) {
+    const std::string input = contentsOf(fs::path(TZO_CASES_DIR) / name);
+    const std::size_t lf = std::min(input.find('\n'), input.size());
+    const std::string first = input.substr(0, lf);
+    std::string data = input.substr(std::min(lf + 1, input.size()));
+    if (data == kSampleReference)
+        data = contentsOf(TZO_SAMPLE);
+    if (name.rfind("tool-", 0) == 0)
+        return withVersionPlaceholder(toolCase(first, data));
+    return libraryCase(first, data, name.rfind("lines-", 0) == 0);
+}
+
+// Returns the name of the test of the case file named `info.param`.
+std::string testName(const testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param;
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    return name;
+}
+
 // Returns true for a case that gives a key (tool-key-*, tool-sign-key-*) when the tool is built
 // without signatures: it refuses every key before it reads anything, as
-// tzo-factoryinfo.without-signatures checks, so such a case stands as the baseline has it.
+// tzo-factoryinfo.without-signatures checks, so such a case does not apply to it.
 bool needsSignatures([[maybe_unused]] const std::string& name) {
 #ifdef TZO_FACTORYINFO_SIGNATURES
     return false;
@@ -26,35 +101,32 @@ bool needsSignatures([[maybe_unused]] const std::string& name) {
 #endif
 }
 
-// Returns the part of `baseline` for the case `name`: its line "== NAME" and those up to the next
-// such line.
-std::string baselineOf(const std::string& baseline, const std::string& name) {
-    const std::size_t start = baseline.find("== " + name + "\n");
-    if (start == std::string::npos)
-        return "";
-    const std::size_t next = baseline.find("\n== ", start);
-    return baseline.substr(start, next == std::string::npos ? next : next + 1 - start);
+class Cases : public testing::TestWithParam<std::string> {};
+
+// TZO_UPDATE_CASES=1 writes what the case gives as its baseline first: such a run compares the
+// baseline with itself and always passes, so every line that it changes must be reviewed
+// (git diff tests/expected/) before it is committed. A new case gets its baseline so too.
+TEST_P(Cases, GivesItsBaseline) {
+    ASSERT_TRUE(fs::exists(fs::path(TZO_CASES_DIR) / GetParam()))
+        << "case removed: build again, so that the list of tests follows tests/cases/";
+    if (needsSignatures(GetParam()))
+        GTEST_SKIP() << "the tool is built without signatures";
+    const std::string actual = resultOf(GetParam());
+    const fs::path baseline = fs::path(TZO_EXPECTED_DIR) / GetParam();
+    if (std::getenv("TZO_UPDATE_CASES") != nullptr)
+        std::ofstream(baseline, std::ios_base::binary) << actual;
+    ASSERT_TRUE(fs::exists(baseline))
+        << "no baseline " << baseline << ": TZO_UPDATE_CASES=1 writes it, to be reviewed";
+    EXPECT_EQ(actual, contentsOf(baseline));
 }
 
-TEST(Cases, GiveWhatTheBaselineSays) {
-    std::ostringstream expected;
-    expected << std::ifstream(TZO_CASES_BASELINE, std::ios_base::binary).rdbuf();
-    std::set<std::filesystem::path> files;
-    for (const auto& file : std::filesystem::directory_iterator(TZO_CASES_DIR))
-        files.insert(file.path());
-    std::string actual;
-    for (const std::filesystem::path& file : files) {
-        std::ifstream in(file, std::ios_base::binary);
-        std::string first, data;
-        std::getline(in, first);
-        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        const std::string name = file.filename().string();
-        actual += needsSignatures(name) ? baselineOf(expected.str(), name)
-                                        : "== " + name + "\n" + runCase(name, first, data);
-    }
-    if (std::getenv("TZO_UPDATE_CASES") != nullptr)
-        std::ofstream(TZO_CASES_BASELINE, std::ios_base::binary) << actual;
-    EXPECT_EQ(actual, expected.str());
+INSTANTIATE_TEST_SUITE_P(, Cases, testing::ValuesIn(caseNames()), testName);
+
+// A baseline left behind by a case renamed or removed would never be compared again.
+TEST(Baselines, BelongToACaseEach) {
+    for (const fs::directory_entry& baseline : fs::directory_iterator(TZO_EXPECTED_DIR))
+        EXPECT_TRUE(fs::exists(fs::path(TZO_CASES_DIR) / baseline.path().filename()))
+            << "baseline without a case: " << baseline.path();
 }
 
 // getLine passes a failed read on as std::getline does: bad set, the part read kept, and the

@@ -1,7 +1,7 @@
-// A stream buffer that fails on purpose, and what the library and the tool give for one case of
-// tests/cases/, written out as text: the first line of a case names a section, or for a file
-// named tool-*, gives the tool's arguments (after "--file -"); the rest is the factory data.
-// Shared by the tests and the fuzz target.
+// A stream buffer that fails on purpose, and what the library and the tool give for one case,
+// written out as text: what a section reads as, with its faults, or the tool's exit status and
+// output (the case files and how they are run: tests/cases_test.cpp). Shared by the tests and
+// the fuzz target.
 #ifndef TZO_FACTORYINFO_TEST_SUPPORT_HPP
 #define TZO_FACTORYINFO_TEST_SUPPORT_HPP
 
@@ -119,17 +119,58 @@ std::string outcomeOf(const std::string& data, Read read, std::size_t fault = kN
 
 using Read = std::function<std::string(std::istream&)>;
 
-// Returns `text` in quotes, with quotes, backslashes and bytes other than printable ASCII as
-// \xNN.
+// Runs of at least this many of one byte are written as the byte once and their length.
+constexpr std::size_t kShortestRunShown = 32;
+
+// Returns `text` in quotes, with quotes, backslashes, "*" and bytes other than printable ASCII as
+// \xNN, and each run of kShortestRunShown or more of one byte as the byte, "*" and the length of
+// the run: 1 MiB of erased flash is "\xff*1048576".
 inline std::string shown(const std::string& text) {
     std::string out = "\"";
-    for (const unsigned char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = text[at];
+        const std::size_t run = std::min(text.find_first_not_of(text[at], at), text.size()) - at;
         char escaped[5] = {static_cast<char>(c)};
-        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\')
+        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\' || c == '*')
             std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-        out += escaped;
+        if (run >= kShortestRunShown)
+            out += escaped + ("*" + std::to_string(run));
+        else
+            for (std::size_t i = 0; i < run; ++i)
+                out += escaped;
+        at += run;
     }
     return out + "\"";
+}
+
+// Returns the words of `line` as a POSIX shell splits a command line that holds single quotes
+// and no other quoting: blanks (space, tab) separate words, and text between two single quotes
+// is taken as it is, blanks included, so '' is an empty word and --prefix='' an option with an
+// empty argument. Any other byte stands for itself, a double quote or a backslash too (a NUL
+// too, though the tool's argv then ends the word there); a single quote cannot be passed.
+// Throws std::invalid_argument for a quote left open.
+inline std::vector<std::string> splitArguments(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (const char c : line) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (quoted || (c != ' ' && c != '\t')) {
+            word += c;
+            inWord = true;
+        } else if (inWord) {
+            words.push_back(word);
+            word.clear();
+            inWord = false;
+        }
+    }
+    if (quoted)
+        throw std::invalid_argument("a single quote left open in the arguments: " + line);
+    if (inWord)
+        words.push_back(word);
+    return words;
 }
 
 // Returns each line that getLine reads from `in` with the flags it sets, up to a failed read.
@@ -171,15 +212,15 @@ inline std::string faultsOf(const std::string& data, const Read& read, std::size
 
 // Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
 // FactoryInfo (also read once, as the device is read) give for section `name` of `data`, with a
-// fault at every `faultStep`-th place.
-inline std::string libraryCase(const std::string& name, const std::string& data,
+// fault at every `faultStep`-th place; first, with `traceLines`, each line that getLine reads.
+inline std::string libraryCase(const std::string& name, const std::string& data, bool traceLines,
                                std::size_t faultStep = 1) {
     std::istringstream in(data);
     const std::string lines = linesOf(in);
-    std::string out = "getLine:" + lines, last = "caller's";
+    std::string out = traceLines ? "getLine:" + lines + "\n" : "", last = "caller's";
     in.setstate(std::ios_base::eofbit | std::ios_base::failbit); // a search clears them
     const std::string text = getSectionAsString(in, name, last);
-    out += "\ntext: " + shown(text) + " last " + shown(last) + "\npairs:";
+    out += "text: " + shown(text) + " last " + shown(last) + "\npairs:";
     for (const std::size_t readAhead : {0, 1, 3}) { // lines across the ends of the read-ahead
         TestBuffer buffer(data, readAhead);
         std::istream chunked(&buffer);
@@ -226,11 +267,11 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
     return out;
 }
 
-// Returns the exit status and output of the tool run with `arguments` on `data` as its input.
+// Returns the exit status and output of the tool run with `arguments` (see splitArguments) on
+// `data` as its input.
 inline std::string toolCase(const std::string& arguments, const std::string& data) {
     std::vector<std::string> words = {"tzo-factoryinfo", "--file", "-"};
-    std::istringstream split(arguments);
-    for (std::string word; split >> word;)
+    for (const std::string& word : splitArguments(arguments))
         words.push_back(word);
     std::vector<char*> argv;
     for (std::string& word : words)
@@ -246,13 +287,6 @@ inline std::string toolCase(const std::string& arguments, const std::string& dat
     close(in);
     return "status " + std::to_string(status) + " out " + shown(out.str()) + "\nerr " +
            shown(err.str()) + "\n";
-}
-
-// Returns what the library, or for a case named tool-*, the tool give for the case `caseName`
-// whose first line is `first` and whose data is `data`.
-inline std::string runCase(const std::string& caseName, const std::string& first,
-                           const std::string& data) {
-    return caseName.rfind("tool-", 0) == 0 ? toolCase(first, data) : libraryCase(first, data);
 }
 
 } // namespace tzo::factoryinfo::test
