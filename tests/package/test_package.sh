@@ -92,6 +92,15 @@ cc=$(sed -n 's/^CMAKE_C_COMPILER:[A-Z]*=//p' "$scratch/c-cmake/CMakeCache.txt")
     "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/c-consumer-pc"
 run_consumer "$scratch/c-consumer-pc" "$sample"
 
+# The Python example loads the installed library by its soname, as on a station; Python cannot
+# load one built for another machine or with sanitizers.
+if ((${#emulator[@]} == 0)) && [[ " ${flags[*]} " != *-fsanitize* ]]; then
+    echo "=== Python example"
+    LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path} python3 \
+        "$2/../../examples/python/tzo_factoryinfo.py" "$sample" RadioCalibration |
+        tee /dev/stderr | grep -x "RadioCalibration: verified" >/dev/null
+fi
+
 # The installed tool finds the installed library by itself, through its relative run path.
 tool=$prefix/$(cached CMAKE_INSTALL_BINDIR)/tzo-factoryinfo
 if [[ -e $tool ]]; then
