@@ -86,8 +86,7 @@ pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.3'
 read -r -a pc_flags <<<"$(pkg-config "${pc_relocate[@]}" --cflags --libs tzo-gw-factoryinfo)"
 "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
 run_consumer "$scratch/consumer-pc"
-# The C compiler that CMake chose for the C consumer, the cross compiler in a cross build.
-cc=$(sed -n 's/^CMAKE_C_COMPILER:[A-Z]*=//p' "$scratch/c-cmake/CMakeCache.txt")
+cc=$(cat "$scratch/c-cmake/c-compiler") # the C consumer's, the cross compiler in a cross build
 "$cc" -std=c99 -Wall -Wextra -Werror -pedantic "${flags[@]}" "$c_source/consumer.c" \
     "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/c-consumer-pc"
 run_consumer "$scratch/c-consumer-pc" "$sample"
