@@ -95,9 +95,10 @@ run_consumer "$scratch/c-consumer-pc" "$sample"
 # load one built for another machine or with sanitizers.
 if ((${#emulator[@]} == 0)) && [[ " ${flags[*]} " != *-fsanitize* ]]; then
     echo "=== Python example"
-    LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path} python3 \
-        "$2/../../examples/python/tzo_factoryinfo.py" "$sample" RadioCalibration |
-        tee /dev/stderr | grep -x "RadioCalibration: verified" >/dev/null
+    said=$(LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path} python3 \
+        "$2/../../examples/python/tzo_factoryinfo.py" "$sample" RadioCalibration)
+    echo "$said"
+    grep -qx "RadioCalibration: verified" <<<"$said"
 fi
 
 # The installed tool finds the installed library by itself, through its relative run path.
