@@ -38,27 +38,27 @@ extern "C" {
 
 /* The outcome of a call, and each failure's message as tzo_fi_message returns it. */
 enum tzo_fi_code {
-    TZO_FI_OK = 0,                   /* "no error" */
-    TZO_FI_OPEN_FAILED = 1,          /* "unable to open factory file" */
-    TZO_FI_READ_FAILED = 2,          /* "error reading factory data" */
-    TZO_FI_TOO_MUCH_DATA = 3,        /* "factory data exceeds 16 MiB" */
-    TZO_FI_NO_FACTORYINFO = 4,       /* "End of data reached before finding factory info" */
-    TZO_FI_FACTORYINFO_UNENDED = 5,  /* "end of file reached before finding end of factory
-                                        info" */
-    TZO_FI_SECTION_UNENDED = 6,      /* "end of file reached before finding end of section":
-                                        the section is missing, or not properly ended */
-    TZO_FI_CHECKSUM_UNENDED = 7,     /* "end of file reached before finding end of checksum
-                                        section" */
-    TZO_FI_MISSING_ENTRY = 8,        /* "Missing checksum entry": only one of the two entries
-                                        of a section is recorded */
-    TZO_FI_UNSUPPORTED_SUM = 9,      /* "Unsupported sum": the type is not exactly "sha256" */
-    TZO_FI_CHECKSUM_MISMATCH = 10,   /* "Calculated checksum do not match the provided one" */
-    TZO_FI_SECTION_TOO_LARGE = 11,   /* "section too large to checksum": over 4294967295 bytes */
-    TZO_FI_OUT_OF_MEMORY = 12,       /* "out of memory" */
-    TZO_FI_INVALID_ARGUMENT = 13,    /* "invalid argument: a null pointer" where a result goes,
-                                        or for bytes of a length other than 0 */
-    TZO_FI_INTERNAL_ERROR = 14       /* "internal error of the factory data library": a failure
-                                        that the library does not know; please report it */
+    TZO_FI_OK = 0,                  /* "no error" */
+    TZO_FI_OPEN_FAILED = 1,         /* "unable to open factory file" */
+    TZO_FI_READ_FAILED = 2,         /* "error reading factory data" */
+    TZO_FI_TOO_MUCH_DATA = 3,       /* "factory data exceeds 16 MiB" */
+    TZO_FI_NO_FACTORYINFO = 4,      /* "End of data reached before finding factory info" */
+    TZO_FI_FACTORYINFO_UNENDED = 5, /* "end of file reached before finding end of factory
+                                       info" */
+    TZO_FI_SECTION_UNENDED = 6,     /* "end of file reached before finding end of section":
+                                       the section is missing, or not properly ended */
+    TZO_FI_CHECKSUM_UNENDED = 7,    /* "end of file reached before finding end of checksum
+                                       section" */
+    TZO_FI_MISSING_ENTRY = 8,       /* "Missing checksum entry": only one of the two entries
+                                       of a section is recorded */
+    TZO_FI_UNSUPPORTED_SUM = 9,     /* "Unsupported sum": the type is not exactly "sha256" */
+    TZO_FI_CHECKSUM_MISMATCH = 10,  /* "Calculated checksum do not match the provided one" */
+    TZO_FI_SECTION_TOO_LARGE = 11,  /* "section too large to checksum": over 4294967295 bytes */
+    TZO_FI_OUT_OF_MEMORY = 12,      /* "out of memory" */
+    TZO_FI_INVALID_ARGUMENT = 13,   /* "invalid argument: a null pointer" where a result goes,
+                                       or for bytes of a length other than 0 */
+    TZO_FI_INTERNAL_ERROR = 14      /* "internal error of the factory data library": a failure
+                                       that the library does not know; please report it */
 };
 
 /* Where factory data is read from. A null pointer to it reads "/dev/mtd/by-label/FACTORY". */
@@ -103,8 +103,7 @@ TZO_FI_API int tzo_fi_info_get(const tzo_fi_info* info, const char* key, size_t 
 
 /* Returns every pair of `info`, ordered by key as unsigned bytes (a prefix before the longer
  * key), and sets *count to their number. */
-TZO_FI_API const struct tzo_fi_entry* tzo_fi_info_entries(const tzo_fi_info* info,
-                                                          size_t* count);
+TZO_FI_API const struct tzo_fi_entry* tzo_fi_info_entries(const tzo_fi_info* info, size_t* count);
 
 /* Returns 1 when a sum was recorded for "Factoryinfo" and matched, 0 when none was. */
 TZO_FI_API int tzo_fi_info_verified(const tzo_fi_info* info);
@@ -120,8 +119,7 @@ TZO_FI_API void tzo_fi_info_free(tzo_fi_info* info);
  * tzo_fi_checksum_section; TZO_FI_OUT_OF_MEMORY; TZO_FI_INVALID_ARGUMENT when `section` is NULL,
  * or `name` is NULL with a size. `error_number` is set as by tzo_fi_info_read. */
 TZO_FI_API int tzo_fi_section_read(const struct tzo_fi_source* source, const char* name,
-                                   size_t name_size, tzo_fi_section** section,
-                                   int* error_number);
+                                   size_t name_size, tzo_fi_section** section, int* error_number);
 
 /* Returns the text of `section`, each body line followed by one LF and without the markers, and
  * sets *size (unless NULL) to its length. */
