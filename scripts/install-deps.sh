@@ -12,6 +12,7 @@ packages=(
     libssl-dev     # the bundled stand-in for the platform's crypto library
     libgtest-dev   # the unit tests (pulls in googletest)
     pkg-config     # the package test
+    python3        # the C API's Python example and its test
     util-linux     # unshare, for the tests
     mandoc         # the manual page test lints the page with it
     dpkg-dev file  # scripts/package.sh: dpkg-buildflags, dpkg-shlibdeps; file, which CPack uses
