@@ -24,7 +24,9 @@ function(tzo_add_shared_library target)
             $<BUILD_INTERFACE:${arg_INCLUDE_DIR}>
             $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
     )
-    target_compile_features(${target} PUBLIC cxx_std_11)
+    # Programs built against the installed package get C++11 for the C++ header from the
+    # package's configuration file, and only when they enable C++: C programs link it too.
+    target_compile_features(${target} PUBLIC $<BUILD_INTERFACE:cxx_std_11>)
     set_target_properties(${target} PROPERTIES
         EXPORT_NAME ${arg_EXPORT_NAME}
         VERSION ${arg_VERSION}

@@ -28,6 +28,7 @@ install(TARGETS ${tzo_installed_targets}
     RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
 )
 install(FILES "${PROJECT_SOURCE_DIR}/include/tzo/factoryinfo.hpp"
+              "${PROJECT_SOURCE_DIR}/include/tzo/factoryinfo.h"
         DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/tzo" COMPONENT development)
 
 install(EXPORT tzo-gw-factoryinfo-targets

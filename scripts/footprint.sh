@@ -57,7 +57,7 @@ measure() {
         "$(awk -v bytes="$bytes" 'BEGIN { print bytes / 1024 }')" "$budget"
 }
 
-measure "$build/libtzo-gw-factoryinfo.so.$version" 24
+measure "$build/libtzo-gw-factoryinfo.so.$version" 32
 measure "$build/crypto/libtzo-gw-crypto.so.1.0.0" 8
 measure "$build/tools/tzo-factoryinfo"
 measure "$build/examples/print-factory-info"

@@ -13,6 +13,7 @@ packages=(
     libgtest-dev   # the unit tests (pulls in googletest)
     openssl        # the signature tests make keys and check signatures with it
     pkg-config     # the package test
+    python3        # the C API's Python example and its test
     util-linux     # unshare, for the tests
     mandoc         # the manual page test lints the page with it
     dpkg-dev file  # scripts/package.sh: dpkg-buildflags, dpkg-shlibdeps; file, which CPack uses

@@ -3,6 +3,8 @@
 #ifndef TZO_FACTORYINFO_MESSAGES_HPP
 #define TZO_FACTORYINFO_MESSAGES_HPP
 
+#include "tzo/factoryinfo.h"
+
 namespace tzo::factoryinfo::detail {
 
 // Opening and reading the factory data.
@@ -25,6 +27,41 @@ inline constexpr char kMissingEntryMessage[] = "Missing checksum entry";
 inline constexpr char kUnsupportedSumMessage[] = "Unsupported sum";
 inline constexpr char kMismatchMessage[] = "Calculated checksum do not match the provided one";
 inline constexpr char kTooLargeMessage[] = "section too large to checksum";
+
+// The outcomes that only the C API reports as such.
+inline constexpr char kNoErrorMessage[] = "no error";
+inline constexpr char kOutOfMemoryMessage[] = "out of memory";
+inline constexpr char kInvalidArgumentMessage[] = "invalid argument: a null pointer";
+inline constexpr char kInternalErrorMessage[] = "internal error of the factory data library";
+inline constexpr char kUnknownCodeMessage[] = "unknown error code";
+
+// A code of the C API and its message.
+struct CodedMessage {
+    int code;
+    const char* message;
+};
+
+// Each message above with the C API's code for it, by which the C API tells a failure of the C++
+// API from its message and gives the message of a code. A message missing here would reach C
+// programs as TZO_FI_INTERNAL_ERROR: tests/c_api_cases.hpp checks that every message has its
+// code and every code its message.
+inline constexpr CodedMessage kCodedMessages[] = {
+    {TZO_FI_OK, kNoErrorMessage},
+    {TZO_FI_OPEN_FAILED, kOpenErrorMessage},
+    {TZO_FI_READ_FAILED, kReadErrorMessage},
+    {TZO_FI_TOO_MUCH_DATA, kTooMuchDataMessage},
+    {TZO_FI_NO_FACTORYINFO, kFactoryInfoNotFoundMessage},
+    {TZO_FI_FACTORYINFO_UNENDED, kFactoryInfoUnendedMessage},
+    {TZO_FI_SECTION_UNENDED, kSectionUnendedMessage},
+    {TZO_FI_CHECKSUM_UNENDED, kChecksumUnendedMessage},
+    {TZO_FI_MISSING_ENTRY, kMissingEntryMessage},
+    {TZO_FI_UNSUPPORTED_SUM, kUnsupportedSumMessage},
+    {TZO_FI_CHECKSUM_MISMATCH, kMismatchMessage},
+    {TZO_FI_SECTION_TOO_LARGE, kTooLargeMessage},
+    {TZO_FI_OUT_OF_MEMORY, kOutOfMemoryMessage},
+    {TZO_FI_INVALID_ARGUMENT, kInvalidArgumentMessage},
+    {TZO_FI_INTERNAL_ERROR, kInternalErrorMessage},
+};
 
 } // namespace tzo::factoryinfo::detail
 

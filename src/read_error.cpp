@@ -1,6 +1,8 @@
 // The failure to open or read factory data, with its cause.
 #include "tzo/factoryinfo.hpp"
 
+#include "read_error.hpp"
+
 #include <cerrno>
 #include <cstring>
 
@@ -13,14 +15,18 @@ ReadError::ReadError(const char* message, int errorNumber)
 ReadError::~ReadError() noexcept = default;
 
 const char* ReadError::cause() const {
-    if (m_errorNumber == 0) {
+    return detail::causeOf(m_errorNumber);
+}
+
+const char* detail::causeOf(int errorNumber) {
+    if (errorNumber == 0) {
         return "";
     }
     // The kernel's own code for an uncorrectable ECC error, which strerror calls "Bad message".
-    if (m_errorNumber == EBADMSG) {
+    if (errorNumber == EBADMSG) {
         return "uncorrectable ECC error";
     }
-    return std::strerror(m_errorNumber);
+    return std::strerror(errorNumber);
 }
 
 } // namespace tzo::factoryinfo

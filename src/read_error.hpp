@@ -10,6 +10,10 @@
 
 namespace tzo::factoryinfo::detail {
 
+// Returns the cause of a read error in words: "uncorrectable ECC error" for EBADMSG, strerror's
+// text for another error number `errorNumber`, and "" for 0 (not known).
+const char* causeOf(int errorNumber);
+
 // The reading functions stop on any failed read, but only the end of the data sets eof. A read
 // that failed without eof (an input error, which sets bad, or a failed rewind) would otherwise
 // pass as a section found and ended with whatever was read before.

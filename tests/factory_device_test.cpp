@@ -1,5 +1,7 @@
-// The objects and the tool reading the factory partition itself, at "/dev/mtd/by-label/FACTORY",
-// how much of it they read, and that a construction sees one version of it.
+// The objects, the C API and the tool reading the factory partition itself, at
+// "/dev/mtd/by-label/FACTORY", how much of it they read, and that a construction sees one version
+// of it.
+#include <tzo/factoryinfo.h>
 #include <tzo/factoryinfo.hpp>
 
 #include "cli.hpp"
@@ -26,13 +28,28 @@ namespace tzo::factoryinfo {
 namespace {
 
 // On a board whose FACTORY partition holds "SerialNumber=GW4-9" and a RadioCalibration section,
-// both summed (tests/board/run.sh), TZO_FACTORYINFO_BOARD=1 has the objects and the tool read the
-// real partition instead of one made up in a private /dev.
+// both summed (tests/board/run.sh), TZO_FACTORYINFO_BOARD=1 has the objects, the C API and the
+// tool read the real partition instead of one made up in a private /dev.
 const bool kOnBoard = std::getenv("TZO_FACTORYINFO_BOARD") != nullptr;
 
-// Returns what FactoryInfo(), Section("RadioCalibration") and the tool's "get SerialNumber" give
-// after `prepare` made the device, in a child with a private mount namespace and a fresh /dev, so
-// as not to touch the machine; or "skip: ..." where that is not allowed.
+// Returns the serial number that the C API reads from the device, or its message and cause.
+std::string serialThroughCApi() {
+    tzo_fi_info* info = nullptr;
+    int errorNumber = 0;
+    if (const int code = tzo_fi_info_read(nullptr, &info, &errorNumber))
+        return std::string("!") + tzo_fi_message(code) + ": " + tzo_fi_cause(errorNumber);
+    const char* serial = nullptr;
+    std::size_t size = 0;
+    tzo_fi_info_get(info, "SerialNumber", 12, &serial, &size);
+    const std::string out(serial, size);
+    tzo_fi_info_free(info);
+    return out;
+}
+
+// Returns what FactoryInfo(), Section("RadioCalibration"), the C API and the tool's
+// "get SerialNumber" give after `prepare` made the device, in a child with a private mount
+// namespace and a fresh /dev, so as not to touch the machine; or "skip: ..." where that is not
+// allowed.
 std::string readDevice(void (*prepare)(const char* path)) {
     FILE* said = std::tmpfile();
     if (fork() == 0) {
@@ -51,6 +68,7 @@ std::string readDevice(void (*prepare)(const char* path)) {
             outcome += "|" + test::outcomeOf("", [](std::istream&) {
                            return Section("RadioCalibration").isChecksumValid() ? "verified" : "";
                        });
+            outcome += "|" + serialThroughCApi();
             char program[] = "tzo-factoryinfo", get[] = "get", key[] = "SerialNumber";
             char* argv[] = {program, get, key, nullptr};
             std::ostringstream out, err;
@@ -72,13 +90,15 @@ std::string readDevice(void (*prepare)(const char* path)) {
 TEST(FactoryDevice, ObjectsAndToolReadTheFactoryPartition) {
     const std::pair<void (*)(const char*), std::string> cases[] = {
         {[](const char* path) { std::ofstream(path) << std::ifstream(TZO_SAMPLE).rdbuf(); },
-         kOnBoard ? "GW4-9|verified|0 GW4-9\n" : "GW4-2026-004711|verified|0 GW4-2026-004711\n"},
+         kOnBoard ? "GW4-9|verified|GW4-9|0 GW4-9\n"
+                  : "GW4-2026-004711|verified|GW4-2026-004711|0 GW4-2026-004711\n"},
         {[](const char*) {},
-         "!unable to open factory file|!unable to open factory file|1 tzo-factoryinfo: unable to "
-         "open factory file /dev/mtd/by-label/FACTORY: No such file or directory\n"},
+         "!unable to open factory file|!unable to open factory file|!unable to open factory file: "
+         "No such file or directory|1 tzo-factoryinfo: unable to open factory file "
+         "/dev/mtd/by-label/FACTORY: No such file or directory\n"},
         {[](const char* path) { mkdir(path, 0755); },
-         "!error reading factory data|!error reading factory data|1 tzo-factoryinfo: error reading "
-         "factory data: Is a directory\n"},
+         "!error reading factory data|!error reading factory data|!error reading factory data: Is "
+         "a directory|1 tzo-factoryinfo: error reading factory data: Is a directory\n"},
     };
     for (const auto& [prepare, expected] : cases) {
         const std::string outcome = readDevice(prepare);

@@ -7,6 +7,7 @@
 
 #include <tzo/factoryinfo.hpp>
 
+#include "c_api_cases.hpp"
 #include "cli.hpp"
 #include "read_once.hpp"
 
@@ -264,7 +265,7 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
     }
     for (const auto& [what, read] : readers)
         out += what + ": " + outcomeOf(data, read) + "\n" + faultsOf(data, read, faultStep);
-    return out;
+    return out + cApiDifference(name, data);
 }
 
 // Returns the exit status and output of the tool run with `arguments` (see splitArguments) on

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs a build tree into a scratch prefix and builds and runs the consumer program against
-# the installed files: through the CMake package, then through pkg-config; then runs the
-# installed tool.
+# Installs a build tree into a scratch prefix and builds and runs the consumer programs against
+# the installed files, each through the CMake package and through pkg-config: the C++ one, and
+# the C one (C99, warnings as errors) with a C compiler alone; then runs the installed tool.
 #
 #   test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]
 #
-# SOURCE-DIR is this directory. CXX-FLAGS (one word-split string) go to both consumer builds, so
-# that a consumer of a sanitized library is sanitized too. LIBDIR is CMAKE_INSTALL_LIBDIR,
+# SOURCE-DIR is this directory. CXX-FLAGS (one word-split string) go to every consumer build, C
+# too, so that a consumer of a sanitized library is sanitized too. LIBDIR is CMAKE_INSTALL_LIBDIR,
 # by default as cached in BUILD-DIR. Exits 77 (skipped) when the library or header directory
 # is absolute.
 #
@@ -18,7 +18,7 @@
 set -euo pipefail
 
 build=${1:?usage: test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]}
-source=$2/consumer
+source=$2/consumer c_source=$2/c-consumer sample=$2/../../examples/factory-data.txt
 cxx=$3
 read -r -a flags <<<"$4"
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
@@ -61,7 +61,7 @@ fi
 # too, and would hide a link that works nowhere else.
 run_consumer() {
     LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} \
-        "${emulator[@]}" "$1"
+        "${emulator[@]}" "$@"
 }
 
 echo "=== consumer through the CMake package"
@@ -74,16 +74,36 @@ grep -qx "tzo-gw-factoryinfo_DIR:PATH=$prefix/$libdir/cmake/tzo-gw-factoryinfo" 
 cmake --build "$scratch/cmake"
 run_consumer "$scratch/cmake/consumer"
 
-echo "=== consumer through pkg-config"
+echo "=== C consumer through the CMake package"
+cmake -S "$c_source" -B "$scratch/c-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_C_FLAGS="${flags[*]}" "${toolchain_args[@]}" "${crypto_args[@]}"
+cmake --build "$scratch/c-cmake"
+run_consumer "$scratch/c-cmake/c-consumer" "$sample"
+
+echo "=== consumers through pkg-config"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
-pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.2'
+pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.3'
 read -r -a pc_flags <<<"$(pkg-config "${pc_relocate[@]}" --cflags --libs tzo-gw-factoryinfo)"
 "$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
 run_consumer "$scratch/consumer-pc"
+cc=$(cat "$scratch/c-cmake/c-compiler") # the C consumer's, the cross compiler in a cross build
+"$cc" -std=c99 -Wall -Wextra -Werror -pedantic "${flags[@]}" "$c_source/consumer.c" \
+    "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/c-consumer-pc"
+run_consumer "$scratch/c-consumer-pc" "$sample"
+
+# The Python example loads the installed library by its soname, as on a station; Python cannot
+# load one built for another machine or with sanitizers.
+if ((${#emulator[@]} == 0)) && [[ " ${flags[*]} " != *-fsanitize* ]]; then
+    echo "=== Python example"
+    said=$(LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path} python3 \
+        "$2/../../examples/python/tzo_factoryinfo.py" "$sample" RadioCalibration)
+    echo "$said"
+    grep -qx "RadioCalibration: verified" <<<"$said"
+fi
 
 # The installed tool finds the installed library by itself, through its relative run path.
 tool=$prefix/$(cached CMAKE_INSTALL_BINDIR)/tzo-factoryinfo
 if [[ -e $tool ]]; then
     echo "=== installed tool"
-    LD_LIBRARY_PATH=$tool_path "${emulator[@]}" "$tool" --file "$2/../../examples/factory-data.txt" verify
+    LD_LIBRARY_PATH=$tool_path "${emulator[@]}" "$tool" --file "$sample" verify
 fi

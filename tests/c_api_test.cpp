@@ -1,0 +1,161 @@
+// The C API where the cases do not take it (they compare it with the C++ API on every case's
+// data, tests/c_api_cases.hpp): its codes and their messages, files and the causes of their
+// failures, the arguments it refuses, and what is too much for it.
+#include <tzo/factoryinfo.h>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Every code, its value and its message: what C programs are built against and what they show.
+const struct {
+    int code;
+    int value;
+    const char* message;
+} kCodes[] = {
+    {TZO_FI_OK, 0, "no error"},
+    {TZO_FI_OPEN_FAILED, 1, "unable to open factory file"},
+    {TZO_FI_READ_FAILED, 2, "error reading factory data"},
+    {TZO_FI_TOO_MUCH_DATA, 3, "factory data exceeds 16 MiB"},
+    {TZO_FI_NO_FACTORYINFO, 4, "End of data reached before finding factory info"},
+    {TZO_FI_FACTORYINFO_UNENDED, 5, "end of file reached before finding end of factory info"},
+    {TZO_FI_SECTION_UNENDED, 6, "end of file reached before finding end of section"},
+    {TZO_FI_CHECKSUM_UNENDED, 7, "end of file reached before finding end of checksum section"},
+    {TZO_FI_MISSING_ENTRY, 8, "Missing checksum entry"},
+    {TZO_FI_UNSUPPORTED_SUM, 9, "Unsupported sum"},
+    {TZO_FI_CHECKSUM_MISMATCH, 10, "Calculated checksum do not match the provided one"},
+    {TZO_FI_SECTION_TOO_LARGE, 11, "section too large to checksum"},
+    {TZO_FI_OUT_OF_MEMORY, 12, "out of memory"},
+    {TZO_FI_INVALID_ARGUMENT, 13, "invalid argument: a null pointer"},
+    {TZO_FI_INTERNAL_ERROR, 14, "internal error of the factory data library"},
+};
+
+// What the results point to until a call sets them.
+char sentinel;
+tzo_fi_info* const kUnsetInfo = reinterpret_cast<tzo_fi_info*>(&sentinel);
+tzo_fi_section* const kUnsetSection = reinterpret_cast<tzo_fi_section*>(&sentinel);
+
+// A message that the library defines, and has no code for, reaches C programs as an internal
+// error: every message in src/messages.hpp must be one of the codes' or that of unknown codes.
+TEST(CApi, EveryCodeHasItsMessageAndEveryMessageItsCode) {
+    std::set<std::string> messages = {"unknown error code"};
+    for (const auto& [code, value, message] : kCodes) {
+        EXPECT_EQ(code, value) << message;
+        EXPECT_STREQ(tzo_fi_message(code), message);
+        messages.insert(message);
+    }
+    EXPECT_EQ(messages.size(), std::size(kCodes) + 1);
+    EXPECT_STREQ(tzo_fi_message(-1), "unknown error code");
+    EXPECT_STREQ(tzo_fi_message(15), "unknown error code");
+
+    std::ostringstream header;
+    header << std::ifstream(TZO_MESSAGES_HEADER).rdbuf();
+    const std::string text = header.str();
+    const std::regex definition("Message\\[\\] =\\s*\"([^\"]*)\"");
+    std::set<std::string> defined;
+    for (std::sregex_iterator next(text.begin(), text.end(), definition), end; next != end; ++next)
+        defined.insert((*next)[1]);
+    EXPECT_EQ(defined, messages);
+}
+
+// A path is read as the device is; a failure to open or read it gives the errno of the call.
+TEST(CApi, ReadsAFileByPathAndGivesTheCauseOfAFailure) {
+    const tzo_fi_source sample = {TZO_SAMPLE, nullptr, 0};
+    tzo_fi_info* info = kUnsetInfo;
+    int errorNumber = -1;
+    ASSERT_EQ(tzo_fi_info_read(&sample, &info, &errorNumber), TZO_FI_OK);
+    const char* value = nullptr;
+    std::size_t size = 0;
+    EXPECT_EQ(tzo_fi_info_get(info, "SerialNumber", 12, &value, &size), 1);
+    EXPECT_EQ(std::string(value, size), "GW4-2026-004711");
+    EXPECT_EQ(tzo_fi_info_verified(info), 1);
+    EXPECT_EQ(errorNumber, 0);
+    tzo_fi_info_free(info);
+
+    const struct {
+        const char* path;
+        int code, errorNumber;
+        const char* cause;
+    } failures[] = {{"/nonexistent/factory", 1, ENOENT, "No such file or directory"},
+                    {"/", 2, EISDIR, "Is a directory"}};
+    for (const auto& failure : failures) {
+        const tzo_fi_source source = {failure.path, nullptr, 0};
+        tzo_fi_section* section = kUnsetSection;
+        EXPECT_EQ(tzo_fi_section_read(&source, "Factoryinfo", 11, &section, &errorNumber),
+                  failure.code);
+        EXPECT_EQ(section, nullptr);
+        EXPECT_EQ(errorNumber, failure.errorNumber);
+        EXPECT_STREQ(tzo_fi_cause(errorNumber), failure.cause);
+    }
+    EXPECT_STREQ(tzo_fi_cause(EBADMSG), "uncorrectable ECC error");
+    EXPECT_STREQ(tzo_fi_cause(0), "");
+}
+
+// A null pointer where a result goes, or for bytes of some length, is refused before anything is
+// read; for no bytes it stands for no data, or the empty name.
+TEST(CApi, RefusesNullPointersOnlyWhereTheyCannotStandForNothing) {
+    const tzo_fi_source none = {nullptr, nullptr, 0}, lost = {nullptr, nullptr, 1};
+    const char data[] = "BeginOf\nx\nEndOf\nBeginOfChecksum\nType=sha256\nEndOfChecksum\n";
+    const tzo_fi_source named = {nullptr, data, sizeof data - 1};
+    tzo_fi_info* info = kUnsetInfo;
+    tzo_fi_section* section = kUnsetSection;
+    int errorNumber = -1, verified = -1;
+    EXPECT_EQ(tzo_fi_info_read(&lost, &info, &errorNumber), TZO_FI_INVALID_ARGUMENT);
+    EXPECT_EQ(info, nullptr);
+    EXPECT_EQ(errorNumber, 0);
+    EXPECT_EQ(tzo_fi_info_read(&none, nullptr, nullptr), TZO_FI_INVALID_ARGUMENT);
+    EXPECT_EQ(tzo_fi_info_read(&none, &info, nullptr), TZO_FI_NO_FACTORYINFO);
+    EXPECT_EQ(tzo_fi_section_read(&named, nullptr, 1, &section, nullptr), TZO_FI_INVALID_ARGUMENT);
+    EXPECT_EQ(tzo_fi_section_read(&named, "", 0, nullptr, nullptr), TZO_FI_INVALID_ARGUMENT);
+    // The empty name's sum is recorded in part: a name of any other bytes has none.
+    EXPECT_EQ(tzo_fi_section_read(&named, nullptr, 0, &section, nullptr), TZO_FI_MISSING_ENTRY);
+    EXPECT_EQ(tzo_fi_checksum_section(&named, nullptr, 1, &verified, nullptr),
+              TZO_FI_INVALID_ARGUMENT);
+    EXPECT_EQ(verified, 0);
+    EXPECT_EQ(tzo_fi_checksum_section(&named, "", 0, nullptr, nullptr), TZO_FI_INVALID_ARGUMENT);
+    EXPECT_EQ(tzo_fi_checksum_section(&named, nullptr, 0, &verified, nullptr),
+              TZO_FI_MISSING_ENTRY);
+    tzo_fi_info_free(nullptr);
+    tzo_fi_section_free(nullptr);
+}
+
+// Data beyond 16 MiB is refused; memory running out while reading is a code like any other.
+TEST(CApi, GivesTooMuchDataAndRunningOutOfMemoryTheirCodes) {
+    std::string data((16 << 20) + 1, 'x');
+    const tzo_fi_source source = {nullptr, data.data(), data.size()};
+    tzo_fi_section* section = kUnsetSection;
+    EXPECT_EQ(tzo_fi_section_read(&source, "", 0, &section, nullptr), TZO_FI_TOO_MUCH_DATA);
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than a limit leaves";
+#endif
+    const pid_t child = fork();
+    if (child == 0) {
+        // Room for little more than the program: reading the line of 16 MiB needs twice that.
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (4 << 20);
+        const rlimit room = {limit, limit};
+        if (setrlimit(RLIMIT_AS, &room) != 0 || std::malloc(64 << 20) != nullptr)
+            _exit(77); // as under qemu-arm, which keeps the address space to itself
+        _exit(tzo_fi_section_read(&source, "", 0, &section, nullptr));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "the address space cannot be limited here";
+    EXPECT_EQ(WEXITSTATUS(status), TZO_FI_OUT_OF_MEMORY);
+}
+
+} // namespace
