@@ -79,10 +79,7 @@ int readGuarded(const tzo_fi_source* source, int* errorNumber, bool argumentsVal
         } else if (source->path != nullptr) {
             data.emplace(std::string(source->path));
         } else {
-            // No bytes may come without a pointer; memcpy must not be given a null one.
-            const char* bytes =
-                source->data != nullptr ? static_cast<const char*>(source->data) : "";
-            data.emplace(bytes, source->size);
+            data.emplace(static_cast<const char*>(source->data), source->size);
         }
         body(data->stream(), context);
         return TZO_FI_OK;

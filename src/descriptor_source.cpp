@@ -51,6 +51,9 @@ public:
 
     std::size_t read(char* into, std::size_t count) override {
         count = std::min(count, static_cast<std::size_t>(m_end - m_next));
+        if (count == 0) {
+            return 0; // no bytes at all may come with no address
+        }
         std::memcpy(into, m_next, count);
         m_next += count;
         return count;
