@@ -144,6 +144,15 @@ std::size_t imageSize(const std::string& text) {
     return count * unit;
 }
 
+// Returns the key file `path` given with `option`. Throws the usage failure when it is empty,
+// which names no file.
+std::string keyFile(const char* option, const std::string& path) {
+    if (path.empty()) {
+        usageError(std::string(option) + " needs the name of a key file");
+    }
+    return path;
+}
+
 // Sets the output format to `format`, unless another one was already chosen.
 void chooseFormat(Invocation& invocation, Format format) {
     if (invocation.format != Format::kText && invocation.format != format) {
@@ -178,10 +187,10 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
             invocation.imageSize = imageSize(optarg);
             break;
         case kKeyOption:
-            invocation.publicKey = optarg;
+            invocation.publicKey = keyFile("--key", optarg);
             break;
         case kSignKeyOption:
-            invocation.signingKey = optarg;
+            invocation.signingKey = keyFile("--sign-key", optarg);
             break;
         case 'h':
             invocation.help = true;
