@@ -3,6 +3,7 @@
 #include "cli.hpp"
 
 #include "commands.hpp"
+#include "formats.hpp"
 #include "options.hpp"
 #include "status.hpp"
 
@@ -34,9 +35,10 @@ std::unique_ptr<FactoryData> openData(const std::string& file, int standardInput
     }
 }
 
-// Writes one failure line to `err`.
+// Writes one failure line to `err`. Names and keys in `message` come from the data and the
+// command line, so the bytes that could end the line or act on the terminal are shown escaped.
 void report(std::ostream& err, const std::string& message) {
-    err << kProgramName << ": " << message << '\n';
+    err << kProgramName << ": " << printable(message) << '\n';
 }
 
 // Runs the invocation and returns its outcome; every exception becomes a failure in it.

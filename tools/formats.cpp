@@ -1,4 +1,4 @@
-// JSON and POSIX shell output of key/value pairs.
+// JSON and POSIX shell output of key/value pairs, and bytes of the data shown in messages.
 #include "formats.hpp"
 
 #include <algorithm>
@@ -93,7 +93,38 @@ bool isShellNameByte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// Returns true when the well-formed UTF-8 sequence of `length` bytes at `text[at]` is text that
+// a terminal shows as it is: not a control character (C0, DEL, C1) and not the backslash.
+bool isPrintableSequence(const std::string& text, std::size_t at, std::size_t length) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 1) {
+        return lead >= 0x20 && lead != 0x7f && lead != '\\';
+    }
+    const bool c1Control =
+        length == 2 && lead == 0xc2 && static_cast<unsigned char>(text[at + 1]) <= 0x9f;
+    return !c1Control;
+}
+
 } // namespace
+
+std::string printable(const std::string& text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length != 0 && isPrintableSequence(text, at, length)) {
+            out.append(text, at, length);
+            at += length;
+            continue;
+        }
+        for (const std::size_t end = at + std::max<std::size_t>(length, 1); at < end; ++at) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[at]));
+            out += escape;
+        }
+    }
+    return out;
+}
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";

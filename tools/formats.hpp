@@ -1,4 +1,5 @@
-// How the tool writes key/value pairs for programs: JSON and POSIX shell assignments.
+// How the tool writes key/value pairs for programs, JSON and POSIX shell assignments, and how it
+// shows bytes of the data in its messages.
 #ifndef TZO_FACTORYINFO_TOOL_FORMATS_HPP
 #define TZO_FACTORYINFO_TOOL_FORMATS_HPP
 
@@ -13,6 +14,12 @@ struct Field {
     std::string key;
     const std::string* value;
 };
+
+// Returns `text` for a message on a terminal: every byte that is not printable text is written
+// as \xNN, so that nothing in it can move the cursor, end the line or start an escape sequence.
+// Those are the control bytes (C0, DEL, and C1 encoded as UTF-8), the backslash, which would
+// make the escapes ambiguous, and every byte that is not part of a well-formed UTF-8 sequence.
+std::string printable(const std::string& text);
 
 // Returns `text` as a JSON string literal, quotes included. Quotes, backslashes and control
 // characters are escaped. Factory data is bytes, not text: every byte that is not part of a

@@ -47,6 +47,10 @@ expect "standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 "${tool[@]}" --help >/dev/full 2>"$scratch/err"
 expect "--help, standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 
+"${tool[@]}" --file "$sample" seal $'Radio\nCalibration' >"$scratch/out" 2>"$scratch/err"
+expect "a line break in a name, shown in a one-line message" 1 "" \
+    $'tzo-factoryinfo: Radio\\x0aCalibration: no such section in the draft\n'
+
 ((failures == 0)) || {
     echo "$failures failed"
     exit 1
