@@ -289,7 +289,8 @@ std::string helpText() {
            "                          NAME is the prefix and the key, each byte of the key other\n"
            "                          than A-Z a-z 0-9 _ made _ (MacAddress: " +
            kDefaultShellPrefix +
-           "MacAddress)\n"
+           "MacAddress);\n"
+           "                          a value with a NUL byte fails: no variable can hold it\n"
            "  -p, --prefix=PREFIX     with --shell: start each NAME with PREFIX, not " +
            kDefaultShellPrefix +
            "\n"
