@@ -47,9 +47,21 @@ expect "standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 "${tool[@]}" --help >/dev/full 2>"$scratch/err"
 expect "--help, standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 
+usage=$'usage: tzo-factoryinfo [OPTION]... COMMAND [ARGUMENT]... (see --help)\n'
+"${tool[@]}" --file "" list >"$scratch/out" 2>"$scratch/err"
+expect "--file with an empty path" 2 "" \
+    $'tzo-factoryinfo: --file needs the path of a file, or - for standard input, not ""\n'"$usage"
 "${tool[@]}" --file "$sample" seal $'Radio\nCalibration' >"$scratch/out" 2>"$scratch/err"
 expect "a line break in a name, shown in a one-line message" 1 "" \
     $'tzo-factoryinfo: Radio\\x0aCalibration: no such section in the draft\n'
+
+# getopt_long stops at the first operand when POSIXLY_CORRECT is set, unless told otherwise.
+POSIXLY_CORRECT=1 "${tool[@]}" --file "$sample" get SerialNumber -r >"$scratch/out" 2>"$scratch/err"
+expect "POSIXLY_CORRECT, an option after the arguments" 0 $'GW4-2026-004711\n' ""
+POSIXLY_CORRECT=1 "${tool[@]}" --file "$sample" seal --size 1K 2>"$scratch/err" | wc -c >"$scratch/out"
+expect "POSIXLY_CORRECT, an option after the command" 0 $'1024\n' ""
+printf 'BeginOfA\nEndOfA\n' | "${tool[@]}" --file - seal --size 16M 2>"$scratch/err" | wc -c >"$scratch/out"
+expect "seal --size 16M, the most" 0 $'16777216\n' ""
 
 ((failures == 0)) || {
     echo "$failures failed"
