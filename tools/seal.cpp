@@ -201,8 +201,9 @@ void requireReadBack(const Draft& draft, const std::string& image, const std::st
         if (section.ended && section.name != kChecksumSection &&
             sealed.text(section.name) != draft.readers.text(section)) {
             sealError(section.name + ": would not read back from the sealed data as readers of " +
-                      "the draft read it; does the draft's Checksum section, which is left out, " +
-                      "hold part of it?");
+                      "the draft read it; is a line " + kBeginPrefix + section.name +
+                      " inside an earlier section, or inside the draft's Checksum section, " +
+                      "which is left out?");
         }
     }
 }
