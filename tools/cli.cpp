@@ -3,6 +3,7 @@
 #include "cli.hpp"
 
 #include "commands.hpp"
+#include "formats.hpp"
 #include "options.hpp"
 #include "status.hpp"
 
@@ -34,18 +35,20 @@ std::unique_ptr<FactoryData> openData(const std::string& file, int standardInput
     }
 }
 
-// Writes one failure line to `err`.
+// Writes one failure line to `err`. Names and keys in `message` come from the data and the
+// command line, so the bytes that could end the line or act on the terminal are shown escaped.
 void report(std::ostream& err, const std::string& message) {
-    err << kProgramName << ": " << message << '\n';
+    err << kProgramName << ": " << printable(message) << '\n';
 }
 
-// Runs the invocation and returns its outcome; every exception becomes a failure in it.
-Outcome execute(const Invocation& invocation, int standardInput) {
+// Runs the invocation, writing its output to `out`, and returns its outcome; every exception
+// becomes a failure in it.
+Outcome execute(const Invocation& invocation, int standardInput, std::ostream& out) {
     Outcome failed;
     failed.status = kDataError;
     try {
         const std::unique_ptr<FactoryData> data = openData(invocation.file, standardInput);
-        return runCommand(invocation, data->stream());
+        return runCommand(invocation, data->stream(), out);
     } catch (const Failure& failure) {
         failed.status = failure.status();
         failed.failures.push_back(failure.what());
@@ -59,18 +62,18 @@ Outcome execute(const Invocation& invocation, int standardInput) {
     return failed;
 }
 
-// Returns the outcome of `invocation`: the help, the version, or the command run on the data.
-Outcome outcomeOf(const Invocation& invocation, int standardInput) {
-    Outcome outcome;
+// Writes what `invocation` asks for to `out`: the help, the version, or the output of the command
+// run on the data. Returns the outcome.
+Outcome outcomeOf(const Invocation& invocation, int standardInput, std::ostream& out) {
     if (invocation.help) {
-        outcome.output = helpText();
-        return outcome;
+        out << helpText();
+        return {};
     }
     if (invocation.version) {
-        outcome.output = std::string(kProgramName) + ' ' + TZO_FACTORYINFO_VERSION + '\n';
-        return outcome;
+        out << kProgramName << ' ' << TZO_FACTORYINFO_VERSION << '\n';
+        return {};
     }
-    return execute(invocation, standardInput);
+    return execute(invocation, standardInput, out);
 }
 
 } // namespace
@@ -84,14 +87,14 @@ int run(int argc, char* argv[], int standardInput, std::ostream& out, std::ostre
         err << usageLine() << '\n';
         return failure.status();
     }
-    const Outcome outcome = outcomeOf(invocation, standardInput);
+    const Outcome outcome = outcomeOf(invocation, standardInput, out);
     if (!outcome.failures.empty()) {
         for (const std::string& failure : outcome.failures) {
             report(err, failure);
         }
         return outcome.status;
     }
-    out << outcome.output << std::flush;
+    out << std::flush;
     if (!out) {
         report(err, kWriteErrorMessage);
         return kDataError;

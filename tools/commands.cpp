@@ -8,7 +8,10 @@
 
 #include <tzo/factoryinfo.hpp>
 
+#include <map>
 #include <optional>
+#include <set>
+#include <utility>
 
 namespace tzo::factoryinfo::tool {
 
@@ -37,8 +40,20 @@ FactoryInfo readFactoryInfo(const Invocation& invocation, std::istream& data) {
     return info;
 }
 
+// Returns `fields` with each key once, at its first place.
+std::vector<Field> firstOfEachKey(const std::vector<Field>& fields) {
+    std::set<std::string> seen;
+    std::vector<Field> unique;
+    for (const Field& field : fields) {
+        if (seen.insert(field.key).second) {
+            unique.push_back(field);
+        }
+    }
+    return unique;
+}
+
 // get KEY...: each value on a line of its own, or one JSON object.
-Outcome get(const Invocation& invocation, std::istream& data) {
+Outcome get(const Invocation& invocation, std::istream& data, std::ostream& out) {
     const FactoryInfo info = readFactoryInfo(invocation, data);
     Outcome outcome;
     std::vector<Field> fields;
@@ -49,61 +64,76 @@ Outcome get(const Invocation& invocation, std::istream& data) {
             outcome.status = kAbsentKey;
         }
         fields.push_back({key, present ? &entry->second : nullptr});
-        outcome.output += present ? entry->second + '\n' : "\n";
     }
-    if (invocation.format == Format::kJson) {
-        outcome.output = jsonObject(fields);
+    if (invocation.format != Format::kJson) {
+        for (const Field& field : fields) {
+            out << (field.value != nullptr ? *field.value : "") << '\n';
+        }
+        return outcome;
     }
+    const std::vector<Field> unique = firstOfEachKey(fields);
+    std::vector<const std::string*> keys;
+    for (const Field& field : unique) {
+        keys.push_back(&field.key);
+    }
+    requireDistinctJsonNames(std::move(keys));
+    writeJsonObject(out, unique);
     return outcome;
 }
 
-// list: every pair as key=value, as JSON or as shell assignments.
-Outcome list(const Invocation& invocation, std::istream& data) {
+// list: every pair as key=value, as JSON or as shell assignments, written straight from the
+// object: the pairs may take many times the data's size, so the output is not copied first.
+Outcome list(const Invocation& invocation, std::istream& data, std::ostream& out) {
     const FactoryInfo info = readFactoryInfo(invocation, data);
-    Outcome outcome;
+    const std::map<std::string, std::string>& entries = info.entries();
     switch (invocation.format) {
     case Format::kJson: {
-        std::vector<Field> fields;
-        for (const auto& [key, value] : info.entries()) {
-            fields.push_back({key, &value});
+        std::vector<const std::string*> keys;
+        keys.reserve(entries.size());
+        for (const auto& entry : entries) {
+            keys.push_back(&entry.first);
         }
-        outcome.output = jsonObject(fields);
+        requireDistinctJsonNames(std::move(keys));
+        writeJsonObject(out, entries);
         break;
     }
-    case Format::kShell:
-        outcome.output =
-            shellAssignments(invocation.shellPrefix.value_or(kDefaultShellPrefix), info.entries());
+    case Format::kShell: {
+        const std::string prefix = invocation.shellPrefix.value_or(kDefaultShellPrefix);
+        requireShellAssignable(prefix, entries);
+        writeShellAssignments(out, prefix, entries);
         break;
+    }
     case Format::kText:
-        for (const auto& [key, value] : info.entries()) {
-            outcome.output += key + '=' + value + '\n';
+        for (const auto& [key, value] : entries) {
+            out << key << '=' << value << '\n';
         }
         break;
     }
-    return outcome;
+    return {};
 }
 
 // dump SECTION: the section text, byte for byte.
-Outcome dump(const Invocation& invocation, std::istream& data) {
+Outcome dump(const Invocation& invocation, std::istream& data, std::ostream& out) {
     const std::string& name = invocation.arguments.front();
     requireSignedSums(invocation, data);
     const Section section(data, name);
     requireChecksum(invocation, section.isChecksumValid(), name);
-    Outcome outcome;
-    outcome.output = section.dump();
-    return outcome;
+    out << section.dump();
+    return {};
 }
 
-// Checks the signature with the key of --key, if given, for verify: a line "Signature:
-// verified" in `outcome`, or its failure. A key that cannot be used fails the whole command.
-void verifySignature(const Invocation& invocation, std::istream& data, Outcome& outcome) {
+// Checks the signature with the key of --key, if given, for verify: the line "Signature:
+// verified" added to `lines`, or its failure to `outcome`. A key that cannot be used fails the
+// whole command.
+void verifySignature(const Invocation& invocation, std::istream& data, std::string& lines,
+                     Outcome& outcome) {
     if (!invocation.publicKey) {
         return;
     }
     const PublicKey key = PublicKey::read(*invocation.publicKey);
     try {
         requireSignature(data, key);
-        outcome.output += std::string(kSignatureSection) + ": verified\n";
+        lines += std::string(kSignatureSection) + ": verified\n";
     } catch (const Failure& failure) {
         outcome.failures.push_back(failure.what());
     } catch (const std::invalid_argument& error) {
@@ -112,22 +142,24 @@ void verifySignature(const Invocation& invocation, std::istream& data, Outcome& 
 }
 
 // verify [SECTION]...: one line per section, after the signature's with --key; failures are
-// collected so that every section is checked and reported.
-Outcome verify(const Invocation& invocation, std::istream& data) {
+// collected so that every section is checked and reported, and the lines are written only when
+// none failed.
+Outcome verify(const Invocation& invocation, std::istream& data, std::ostream& out) {
     std::vector<std::string> names = invocation.arguments;
     if (names.empty()) {
         names.push_back(kFactoryInfoSection);
     }
 
     Outcome outcome;
-    verifySignature(invocation, data, outcome);
+    std::string lines;
+    verifySignature(invocation, data, lines, outcome);
     for (const std::string& name : names) {
         try {
             const Section section(data, name);
             if (section.isChecksumValid()) {
-                outcome.output += name + ": verified\n";
+                lines += name + ": verified\n";
             } else {
-                outcome.output += name + ": no checksum recorded\n";
+                lines += name + ": no checksum recorded\n";
                 outcome.status = kNoChecksum;
             }
         } catch (const std::invalid_argument& error) {
@@ -136,17 +168,18 @@ Outcome verify(const Invocation& invocation, std::istream& data) {
     }
     if (!outcome.failures.empty()) {
         outcome.status = kDataError;
+        return outcome;
     }
+    out << lines;
     return outcome;
 }
 
 // sum SECTION: the two lines that record the section's sum in the "Checksum" section, whatever
 // sum is recorded now.
-Outcome sum(const Invocation& invocation, std::istream& data) {
+Outcome sum(const Invocation& invocation, std::istream& data, std::ostream& out) {
     const std::string& name = invocation.arguments.front();
-    Outcome outcome;
-    outcome.output = checksumEntries(name, readSectionText(data, name));
-    return outcome;
+    out << checksumEntries(name, readSectionText(data, name));
+    return {};
 }
 
 } // namespace
@@ -157,27 +190,25 @@ std::string messageOf(const std::invalid_argument& error) {
     return error.what() + (cause.empty() ? "" : ": " + cause);
 }
 
-Outcome runCommand(const Invocation& invocation, std::istream& data) {
+Outcome runCommand(const Invocation& invocation, std::istream& data, std::ostream& out) {
     switch (invocation.command) {
     case Command::kGet:
-        return get(invocation, data);
+        return get(invocation, data, out);
     case Command::kList:
-        return list(invocation, data);
+        return list(invocation, data, out);
     case Command::kDump:
-        return dump(invocation, data);
+        return dump(invocation, data, out);
     case Command::kVerify:
-        return verify(invocation, data);
+        return verify(invocation, data, out);
     case Command::kSum:
-        return sum(invocation, data);
+        return sum(invocation, data, out);
     case Command::kSeal: {
         std::optional<PrivateKey> key;
         if (invocation.signingKey) {
             key = PrivateKey::read(*invocation.signingKey);
         }
-        Outcome outcome;
-        outcome.output =
-            seal(data, invocation.arguments, invocation.imageSize, key ? &*key : nullptr);
-        return outcome;
+        out << seal(data, invocation.arguments, invocation.imageSize, key ? &*key : nullptr);
+        return {};
     }
     }
     return {};

@@ -6,24 +6,25 @@
 #include "status.hpp"
 
 #include <istream>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tzo::factoryinfo::tool {
 
-// What a command produced: the exit status, the text for standard output, and the failures for
-// standard error. Output is only ever written when there are no failures.
+// What a command ended with: the exit status, and the failures for standard error.
 struct Outcome {
     ExitStatus status = kSuccess;
-    std::string output;
     std::vector<std::string> failures;
 };
 
-// Runs the command of `invocation` on the seekable factory data `data`.
+// Runs the command of `invocation` on the seekable factory data `data`, and writes its output to
+// `out` once everything that can fail has been checked: a command that fails writes nothing, and
+// the output is written straight from what the command read, without a copy of its own.
 // Returns its outcome. Throws Failure, or std::invalid_argument with the library's message,
 // when the command fails as a whole.
-Outcome runCommand(const Invocation& invocation, std::istream& data);
+Outcome runCommand(const Invocation& invocation, std::istream& data, std::ostream& out);
 
 // Returns the message of the library's failure `error`, followed by ": " and the cause for a
 // read error whose cause is known.

@@ -1,17 +1,20 @@
-// JSON and POSIX shell output of key/value pairs.
+// JSON and POSIX shell output of key/value pairs, and bytes of the data shown in messages.
 #include "formats.hpp"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
-#include <set>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 namespace tzo::factoryinfo::tool {
 
 namespace {
 
-constexpr char kReplacementCharacter[] = "\\ufffd";
+constexpr char kReplacementCharacter[] = "\\ufffd";          // as jsonString writes it
+constexpr char kReplacementCharacterUtf8[] = "\xef\xbf\xbd"; // as a JSON parser reads it
 
 // Returns the length of the well-formed UTF-8 sequence that starts at `text[at]`, or 0 when the
 // byte there does not start one (a stray continuation byte, an overlong form, a surrogate, a
@@ -93,7 +96,106 @@ bool isShellNameByte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// Returns the byte that `c` becomes in a shell variable name.
+char shellNameByte(char c) {
+    return isShellNameByte(c) ? c : '_';
+}
+
+// Returns true when the well-formed UTF-8 sequence of `length` bytes at `text[at]` is text that
+// a terminal shows as it is: not a control character (C0, DEL, C1) and not the backslash.
+bool isPrintableSequence(const std::string& text, std::size_t at, std::size_t length) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 1) {
+        return lead >= 0x20 && lead != 0x7f && lead != '\\';
+    }
+    const bool c1Control =
+        length == 2 && lead == 0xc2 && static_cast<unsigned char>(text[at + 1]) <= 0x9f;
+    return !c1Control;
+}
+
+// Returns the character of `text` at `at` as a JSON parser reads it from jsonString's output: a
+// well-formed UTF-8 sequence as it stands, and any other byte as U+FFFD. Moves `at` past it.
+std::string_view jsonCharacter(const std::string& text, std::size_t& at) {
+    const std::size_t length = utf8SequenceLength(text, at);
+    if (length == 0) {
+        ++at;
+        return kReplacementCharacterUtf8;
+    }
+    const std::string_view character(text.data() + at, length);
+    at += length;
+    return character;
+}
+
+// Returns true when the JSON name of key `a` sorts before that of key `b`, comparing them
+// character by character as a JSON parser reads them; keys that give one name are equivalent.
+bool jsonNameLess(const std::string& a, const std::string& b) {
+    std::size_t atA = 0;
+    std::size_t atB = 0;
+    while (atA < a.size() && atB < b.size()) {
+        const std::string_view characterA = jsonCharacter(a, atA);
+        const std::string_view characterB = jsonCharacter(b, atB);
+        if (characterA != characterB) {
+            return characterA < characterB;
+        }
+    }
+    return atA == a.size() && atB < b.size();
+}
+
+// Returns true when the shell variable name of key `a` sorts before that of key `b`; keys that
+// give one name are equivalent.
+bool shellNameLess(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return shellNameByte(x) < shellNameByte(y);
+    });
+}
+
+// Returns the first two different keys of `keys`, in byte order, that give the same name, as
+// `nameLess` orders names, or nothing when each key gives a name of its own. Sorting by name
+// brings the keys that share one together, at the cost of a pointer per key.
+template <typename NameLess>
+std::optional<std::pair<std::string, std::string>>
+keysWithOneName(std::vector<const std::string*> keys, NameLess nameLess) {
+    std::sort(keys.begin(), keys.end(), [&](const std::string* a, const std::string* b) {
+        return nameLess(*a, *b) || (!nameLess(*b, *a) && *a < *b);
+    });
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (!nameLess(*keys[i - 1], *keys[i]) && *keys[i - 1] != *keys[i]) {
+            return std::make_pair(*keys[i - 1], *keys[i]);
+        }
+    }
+    return std::nullopt;
+}
+
+// Writes the member `key` with `value`, or null without one, of a JSON object to `out`, after
+// a comma unless it is the `first`.
+void writeJsonMember(std::ostream& out, bool first, const std::string& key,
+                     const std::string* value) {
+    if (!first) {
+        out << ',';
+    }
+    out << jsonString(key) << ':' << (value != nullptr ? jsonString(*value) : "null");
+}
+
 } // namespace
+
+std::string printable(const std::string& text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length != 0 && isPrintableSequence(text, at, length)) {
+            out.append(text, at, length);
+            at += length;
+            continue;
+        }
+        for (const std::size_t end = at + std::max<std::size_t>(length, 1); at < end; ++at) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[at]));
+            out += escape;
+        }
+    }
+    return out;
+}
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
@@ -115,27 +217,29 @@ std::string jsonString(const std::string& text) {
     return out;
 }
 
-std::string jsonObject(const std::vector<Field>& fields) {
-    std::map<std::string, std::string> keyOfName; // each JSON name written, to its key
-    std::string out = "{";
-    for (const Field& field : fields) {
-        const std::string name = jsonString(field.key);
-        const auto [written, added] = keyOfName.emplace(name, field.key);
-        if (!added && written->second != field.key) {
-            throw std::invalid_argument("two keys give the JSON name " + name);
-        }
-        if (!added) {
-            continue;
-        }
-        if (keyOfName.size() > 1) {
-            out += ',';
-        }
-        out += name;
-        out += ':';
-        out += field.value ? jsonString(*field.value) : "null";
+void requireDistinctJsonNames(std::vector<const std::string*> keys) {
+    if (const auto clash = keysWithOneName(std::move(keys), jsonNameLess)) {
+        throw std::invalid_argument("two keys give the same JSON name: \"" + clash->first +
+                                    "\" and \"" + clash->second + "\"");
     }
-    out += "}\n";
-    return out;
+}
+
+void writeJsonObject(std::ostream& out, const std::vector<Field>& fields) {
+    out << '{';
+    for (const Field& field : fields) {
+        writeJsonMember(out, &field == &fields.front(), field.key, field.value);
+    }
+    out << "}\n";
+}
+
+void writeJsonObject(std::ostream& out, const std::map<std::string, std::string>& entries) {
+    out << '{';
+    bool first = true;
+    for (const auto& [key, value] : entries) {
+        writeJsonMember(out, first, key, &value);
+        first = false;
+    }
+    out << "}\n";
 }
 
 std::string shellQuote(const std::string& text) {
@@ -159,26 +263,34 @@ bool isShellName(const std::string& text) {
 std::string shellName(const std::string& prefix, const std::string& key) {
     std::string name = prefix;
     for (const char c : key) {
-        name += isShellNameByte(c) ? c : '_';
+        name += shellNameByte(c);
     }
     return name;
 }
 
-std::string shellAssignments(const std::string& prefix,
-                             const std::map<std::string, std::string>& entries) {
-    std::set<std::string> names;
-    std::string out;
+void requireShellAssignable(const std::string& prefix,
+                            const std::map<std::string, std::string>& entries) {
+    std::vector<const std::string*> keys;
+    keys.reserve(entries.size());
     for (const auto& [key, value] : entries) {
-        const std::string name = shellName(prefix, key);
-        if (!names.insert(name).second) {
-            throw std::invalid_argument("two keys give the shell variable name " + name);
+        if (value.find('\0') != std::string::npos) {
+            throw std::invalid_argument("the value of \"" + key +
+                                        "\" holds a NUL byte, which no shell variable can hold");
         }
-        out += name;
-        out += '=';
-        out += shellQuote(value);
-        out += '\n';
+        keys.push_back(&key);
     }
-    return out;
+    if (const auto clash = keysWithOneName(std::move(keys), shellNameLess)) {
+        throw std::invalid_argument("two keys give the shell variable name " +
+                                    shellName(prefix, clash->first) + ": \"" + clash->first +
+                                    "\" and \"" + clash->second + "\"");
+    }
+}
+
+void writeShellAssignments(std::ostream& out, const std::string& prefix,
+                           const std::map<std::string, std::string>& entries) {
+    for (const auto& [key, value] : entries) {
+        out << shellName(prefix, key) << '=' << shellQuote(value) << '\n';
+    }
 }
 
 } // namespace tzo::factoryinfo::tool

@@ -48,7 +48,12 @@ constexpr int kSignKeyOption = 258;
 constexpr std::size_t kKibibyte = 1024;
 constexpr std::size_t kMebibyte = 1024 * 1024;
 
-constexpr char kShortOptions[] = ":f:rjsp:hV";
+// The leading "-" has getopt_long return every operand in order, as option 1, instead of
+// permuting them after the options, or stopping at the first one when POSIXLY_CORRECT is set:
+// options may follow the command whatever the environment says. The ":" then has it tell a
+// missing argument from an unknown option.
+constexpr char kShortOptions[] = "-:f:rjsp:hV";
+constexpr int kOperand = 1; // what getopt_long returns for an operand, in optarg
 constexpr option kLongOptions[] = {
     {"file", required_argument, nullptr, 'f'},
     {"require-checksum", no_argument, nullptr, 'r'},
@@ -75,7 +80,8 @@ std::string withoutArgument(const std::string& word) {
 
 // Returns true when `value` is what getopt_long returns for one of the tool's short options.
 bool isShortOption(int value) {
-    return value > 0 && value != ':' && value <= std::numeric_limits<unsigned char>::max() &&
+    return value > kOperand && value != ':' && value != '-' &&
+           value <= std::numeric_limits<unsigned char>::max() &&
            std::strchr(kShortOptions, value) != nullptr;
 }
 
@@ -119,8 +125,18 @@ std::string shellPrefix(const std::string& prefix) {
     return prefix;
 }
 
+// Returns the --file argument `path`. Throws the usage failure for the empty one, which names
+// no file: opening it would only fail with a message that shows no name.
+std::string filePath(const std::string& path) {
+    if (path.empty()) {
+        usageError("--file needs the path of a file, or - for standard input, not \"\"");
+    }
+    return path;
+}
+
 // Returns the byte count of the --size argument `text`: decimal digits, followed by K for KiB
-// or M for MiB if wanted. Throws the usage failure for anything else or a count too large.
+// or M for MiB if wanted. Throws the usage failure for anything else, and for a count above
+// 16 MiB: readers read no more, so an image that size could not be read.
 std::size_t imageSize(const std::string& text) {
     const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
     const std::string suffix = text.substr(digits);
@@ -132,14 +148,12 @@ std::size_t imageSize(const std::string& text) {
         usageError("--size needs a number of bytes, with K or M after it if wanted, not \"" + text +
                    "\"");
     }
-    const std::size_t limit = std::numeric_limits<std::size_t>::max() / unit;
     std::size_t count = 0;
     for (std::size_t i = 0; i < digits; ++i) {
-        const auto digit = static_cast<std::size_t>(text[i] - '0');
-        if (count > (limit - digit) / 10) {
-            usageError("--size is too large: " + text);
+        count = count * 10 + static_cast<std::size_t>(text[i] - '0');
+        if (count > kMaxDataSize / unit) { // before the count could overflow
+            usageError("--size " + text + " is more than 16 MiB, the most that readers read");
         }
-        count = count * 10 + digit;
     }
     return count * unit;
 }
@@ -161,15 +175,20 @@ void chooseFormat(Invocation& invocation, Format format) {
     invocation.format = format;
 }
 
-// Reads the options of `argv` into `invocation`, leaving optind at the first operand.
-void parseOptions(int argc, char* argv[], Invocation& invocation) {
+// Reads the options of `argv` into `invocation`.
+// Returns the operands, the command and its arguments, in order, those after -- included.
+std::vector<std::string> parseOptions(int argc, char* argv[], Invocation& invocation) {
     optind = 0; // start afresh, in case of an earlier parse in this process
     opterr = 0; // every message goes through Failure, not straight to stderr
+    std::vector<std::string> operands;
     int option;
     while ((option = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
         switch (option) {
+        case kOperand:
+            operands.emplace_back(optarg);
+            break;
         case 'f':
-            invocation.file = optarg;
+            invocation.file = filePath(optarg);
             break;
         case 'r':
             invocation.requireChecksum = true;
@@ -204,6 +223,8 @@ void parseOptions(int argc, char* argv[], Invocation& invocation) {
             usageError(rejectedOption(argv));
         }
     }
+    operands.insert(operands.end(), argv + optind, argv + argc);
+    return operands;
 }
 
 // Returns the rule of the command called `name`. Throws the usage failure if there is none.
@@ -271,17 +292,17 @@ void checkAgainstRule(const Invocation& invocation, const CommandRule& rule) {
 
 Invocation parseArguments(int argc, char* argv[]) {
     Invocation invocation;
-    parseOptions(argc, argv, invocation);
+    const std::vector<std::string> operands = parseOptions(argc, argv, invocation);
     if (invocation.help || invocation.version) {
         return invocation;
     }
-    if (optind >= argc) {
+    if (operands.empty()) {
         usageError("no command given");
     }
 
-    const CommandRule& rule = findCommand(argv[optind]);
+    const CommandRule& rule = findCommand(operands.front());
     invocation.command = rule.command;
-    invocation.arguments.assign(argv + optind + 1, argv + argc);
+    invocation.arguments.assign(operands.begin() + 1, operands.end());
     checkAgainstRule(invocation, rule);
     return invocation;
 }
@@ -331,12 +352,14 @@ std::string helpText() {
            "                          NAME is the prefix and the key, each byte of the key other\n"
            "                          than A-Z a-z 0-9 _ made _ (MacAddress: " +
            kDefaultShellPrefix +
-           "MacAddress)\n"
+           "MacAddress);\n"
+           "                          a value with a NUL byte fails: no variable can hold it\n"
            "  -p, --prefix=PREFIX     with --shell: start each NAME with PREFIX, not " +
            kDefaultShellPrefix +
            "\n"
-           "      --size=BYTES        seal: fill up to BYTES with 0xff (erased flash), failing\n"
-           "                          when the data does not fit; K: KiB, M: MiB\n"
+           "      --size=BYTES        seal: fill up to BYTES, at most 16M, with 0xff (erased\n"
+           "                          flash), failing when the data does not fit; K: KiB,\n"
+           "                          M: MiB\n"
            "      --sign-key=KEY      seal: sign the Checksum section with the Ed25519 private\n"
            "                          key in the PEM file KEY (/dev/fd/N: read from descriptor N)\n"
            "  -h, --help              print this help and exit\n"

@@ -1,40 +1,63 @@
-// Sealing a draft: reading it as it stands, writing the Checksum section for it, and reading
-// the result back through the library before it is handed out.
+// Sealing a draft: reading it once, as it stands and as readers find its sections, writing the
+// Checksum section for it, and reading the result back through the library before it is handed
+// out. Every step takes time in proportion to the draft.
 #include "seal.hpp"
 
 #include "checksum_names.hpp"
+#include "section_index.hpp"
 #include "signature.hpp"
 #include "status.hpp"
 
 #include <tzo/factoryinfo.hpp>
 
 #include <set>
-#include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_map>
 
 namespace tzo::factoryinfo::tool {
 
 namespace {
 
 constexpr char kErasedByte = '\xff'; // what erased flash reads as
+constexpr char kCarriageReturn = '\r';
 
 // A section as it stands in the draft: from its begin marker, outside any other section, to
-// its own end marker.
+// its own end marker. The offsets are into the draft's lines.
 struct DraftSection {
     std::string name;
-    std::string text; // the body lines, each followed by LF
-    bool ended = false;
+    std::size_t begin;     // the begin marker
+    std::size_t bodyBegin; // the first body line
+    std::size_t bodyEnd;   // the end marker, or the end of the data when not ended
+    std::size_t end;       // after the end marker, or the end of the data
+    bool ended;
 };
 
-// The draft up to its end of data.
+// The draft up to its end of data, read once.
 struct Draft {
-    std::string kept; // every line but those of Checksum and Signature sections, each with LF
-    std::vector<DraftSection> sections; // in the order they stand
+    SectionIndex readers;               // its lines, and its sections as readers find them
+    std::size_t end = 0;                // where its data ends in the lines: at EndOfData
+    std::vector<DraftSection> sections; // as they stand, in order
+    std::unordered_map<std::string, std::size_t> firstOfName; // into sections
+
+    // Returns the text of `section`: its body lines, each followed by LF.
+    std::string_view text(const DraftSection& section) const {
+        return std::string_view(readers.data())
+            .substr(section.bodyBegin, section.bodyEnd - section.bodyBegin);
+    }
 };
 
 // Throws the failure of seal with `message`.
 [[noreturn]] void sealError(const std::string& message) {
     throw Failure(kDataError, message);
+}
+
+// Returns true when `line` is the end marker of `name`, without building the marker.
+bool isEndMarker(const std::string& line, const std::string& name) {
+    constexpr std::size_t prefixSize = sizeof kEndPrefix - 1;
+    return line.size() == prefixSize + name.size() &&
+           line.compare(0, prefixSize, kEndPrefix) == 0 &&
+           line.compare(prefixSize, name.size(), name) == 0;
 }
 
 // Returns true for the sections that seal writes anew, and leaves out of the draft.
@@ -43,32 +66,36 @@ bool isSealedAnew(const std::string& name) {
 }
 
 // Returns the draft read from the start of `in` line by line, as the library reads lines, up
-// to its end of data. Outside a section, a begin marker starts one; inside, only its own end
-// marker ends it. Throws Failure when a Checksum or Signature section, which is left out of the
-// result, is not ended; a failed read of `in` leaves with the stream's own exception.
+// to its end of data, in one pass: its lines, its sections as readers find them, and its
+// sections as they stand, where a begin marker outside a section starts one, and inside, only
+// its own end marker ends it. Throws Failure when a Checksum or Signature section, which is left
+// out of the result, is not ended; a failed read of `in` leaves with the stream's own exception.
 Draft readDraft(std::istream& in) {
     in.clear();
     in.seekg(0);
     Draft draft;
     bool inSection = false;
     std::string line;
-    while (getLine(in, line) && line != kDataEndLine) {
-        const DraftSection* owner = nullptr; // the section that the line belongs to
+    while (getLine(in, line)) {
+        const std::size_t lineBegin = draft.readers.data().size();
+        draft.readers.add(line, in.eof());
+        const std::size_t lineEnd = draft.readers.data().size();
+        if (line == kDataEndLine) {
+            draft.end = lineBegin;
+            break;
+        }
+        draft.end = lineEnd;
         if (inSection) {
             DraftSection& section = draft.sections.back();
-            section.ended = line == kEndPrefix + section.name;
-            if (!section.ended) {
-                section.text += line + '\n';
-            }
+            section.ended = isEndMarker(line, section.name);
+            section.bodyEnd = section.ended ? lineBegin : lineEnd;
+            section.end = lineEnd;
             inSection = !section.ended;
-            owner = &section;
         } else if (line.rfind(kBeginPrefix, 0) == 0) {
-            draft.sections.push_back({line.substr(sizeof kBeginPrefix - 1), "", false});
+            const std::string name = line.substr(sizeof kBeginPrefix - 1);
+            draft.firstOfName.emplace(name, draft.sections.size());
+            draft.sections.push_back({name, lineBegin, lineEnd, lineEnd, lineEnd, false});
             inSection = true;
-            owner = &draft.sections.back();
-        }
-        if (owner == nullptr || !isSealedAnew(owner->name)) {
-            draft.kept += line + '\n';
         }
     }
     if (inSection && isSealedAnew(draft.sections.back().name)) {
@@ -79,9 +106,9 @@ Draft readDraft(std::istream& in) {
 }
 
 // Returns the names of the sections to seal: `names` as given, or every section of `draft`
-// but Checksum and Signature in the order they stand when none is given; each name once. Throws
-// Failure when there is none, since a draft without sections is most likely a step before seal that
-// failed.
+// but Checksum in the order they stand when none is given; each name once. Throws Failure when
+// there is none, since a draft without sections is most likely a step before seal that failed,
+// and when the draft's lines end with CR LF, which would seal Factoryinfo\r, not Factoryinfo.
 std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::string>& names) {
     std::vector<std::string> all = names;
     if (names.empty()) {
@@ -89,6 +116,12 @@ std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::
             if (!isSealedAnew(section.name)) {
                 all.push_back(section.name);
             }
+        }
+        const std::string crlfName = std::string(kFactoryInfoSection) + kCarriageReturn;
+        if (draft.firstOfName.count(crlfName) != 0 &&
+            draft.firstOfName.count(kFactoryInfoSection) == 0) {
+            sealError(crlfName + ": the draft's lines end with CR LF, so it holds no section " +
+                      kFactoryInfoSection + "; end its lines with LF alone");
         }
     }
     std::set<std::string> seen;
@@ -104,61 +137,90 @@ std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::
     return unique;
 }
 
-// Returns the first section called `name` in `draft`, the one that readers take. Throws
-// Failure when no sum can be recorded for that name, or the section is missing or not ended.
+// Returns the first section called `name` in `draft`. Throws Failure when no sum can be
+// recorded for that name, or the section is missing or not ended.
 const DraftSection& sectionToSeal(const Draft& draft, const std::string& name) {
     const std::string problem = checksumNameProblem(name);
     if (!problem.empty()) {
         sealError(problem);
     }
-    for (const DraftSection& section : draft.sections) {
-        if (section.name != name) {
-            continue;
-        }
-        if (!section.ended) {
-            sealError(name + ": section not ended before the end of the draft's data");
-        }
-        return section;
+    const auto first = draft.firstOfName.find(name);
+    if (first == draft.firstOfName.end()) {
+        const std::string crlfName = name + kCarriageReturn;
+        sealError(name + ": no such section in the draft" +
+                  (draft.firstOfName.count(crlfName) != 0
+                       ? ", only " + crlfName + ": its lines end with CR LF"
+                       : ""));
     }
-    sealError(name + ": no such section in the draft");
+    const DraftSection& section = draft.sections[first->second];
+    if (!section.ended) {
+        sealError(name + ": section not ended before the end of the draft's data");
+    }
+    return section;
 }
 
-// Throws Failure naming `section` unless the library reads it from `draft` as it stands there.
+// Throws Failure naming `section` unless readers of the draft read it as it stands there.
 // Readers take the first line BeginOf + name, even one inside another section (the draft's old
 // Checksum section included, which is left out of the sealed data): the draft would then mean
 // another text than the one that would be sealed.
-void requireSameInDraft(std::istream& draft, const DraftSection& section) {
-    std::string lastLine;
-    if (getSectionAsString(draft, section.name, lastLine) != section.text) {
+void requireSameForReaders(const Draft& draft, const DraftSection& section) {
+    if (draft.readers.text(section.name) != draft.text(section)) {
         sealError(section.name + ": readers of the draft take an earlier line " + kBeginPrefix +
                   section.name + ", inside another section");
     }
 }
 
-// Reads section `name` from `data` through the library, as readers will. Throws Failure naming
-// the section unless it comes back as `text`, with a verified sum when `summed` and none
-// otherwise.
-void requireReadBack(std::istream& data, const std::string& name, const std::string& text,
-                     bool summed) {
-    std::string lastLine;
-    if (getSectionAsString(data, name, lastLine) != text || lastLine != kEndPrefix + name) {
-        sealError(name + ": would not read back from the sealed data as written; is there a line " +
-                  kBeginPrefix + name + " inside an earlier section?");
-    }
-    try {
-        if (Section(data, name).isChecksumValid() == summed) {
-            return;
+// Returns the lines of `draft` up to its end of data without its Checksum and Signature
+// sections.
+std::string linesWithoutOldSeal(const Draft& draft) {
+    const std::string& lines = draft.readers.data();
+    std::string kept;
+    std::size_t from = 0;
+    for (const DraftSection& section : draft.sections) {
+        if (isSealedAnew(section.name)) {
+            kept.append(lines, from, section.begin - from);
+            from = section.end;
         }
-    } catch (const std::invalid_argument& error) {
-        sealError(name + ": " + error.what() + " in the sealed data");
     }
-    sealError(name + ": its sum would not be found in the sealed data");
+    return kept.append(lines, from, draft.end - from);
 }
 
-// Throws Failure unless the signature in `data` verifies with `key`, as on a device.
-void requireSignatureReadBack(std::istream& data, const PublicKey& key) {
+// Reads `image` back as a device's readers read it: through FactoryData, the 16 MiB bound
+// included, finding each section as they do. Throws Failure unless readers find there the
+// Checksum section with the text `checksums`, and every section that readers of `draft` find,
+// but its Checksum and Signature sections, with the text that they find in the draft. The sums
+// then verify: each was computed from the text that readers find.
+void requireReadBack(const Draft& draft, const std::string& image, const std::string& checksums) {
+    FactoryData data(image.data(), image.size());
+    SectionIndex sealed;
     try {
-        requireSignature(data, key);
+        sealed = indexSections(data.stream());
+    } catch (const std::invalid_argument& error) {
+        sealError("the sealed data takes " + std::to_string(image.size()) +
+                  " bytes, and readers fail on it: " + error.what());
+    }
+    if (sealed.text(kChecksumSection) != std::string_view(checksums)) {
+        sealError(std::string(kChecksumSection) +
+                  ": would not read back from the sealed data as written; is there a line " +
+                  kBeginPrefix + kChecksumSection + " inside an earlier section?");
+    }
+    for (const SectionIndex::Found& section : draft.readers.sections()) {
+        if (section.ended && !isSealedAnew(section.name) &&
+            sealed.text(section.name) != draft.readers.text(section)) {
+            sealError(section.name + ": would not read back from the sealed data as readers of " +
+                      "the draft read it; is a line " + kBeginPrefix + section.name +
+                      " inside an earlier section, or inside the draft's Checksum section, " +
+                      "which is left out?");
+        }
+    }
+}
+
+// Throws Failure unless the signature in `image` verifies with `key` as on a device, read
+// through FactoryData.
+void requireSignatureReadBack(const std::string& image, const PublicKey& key) {
+    FactoryData data(image.data(), image.size());
+    try {
+        requireSignature(data.stream(), key);
     } catch (const Failure& failure) {
         sealError(failure.what() + std::string(" in the sealed data"));
     }
@@ -166,38 +228,35 @@ void requireSignatureReadBack(std::istream& data, const PublicKey& key) {
 
 } // namespace
 
-std::string seal(std::istream& draft, const std::vector<std::string>& names,
+std::string seal(std::istream& draftData, const std::vector<std::string>& names,
                  std::optional<std::size_t> size, const PrivateKey* signingKey) {
-    const Draft parsed = readDraft(draft);
-    std::vector<const DraftSection*> sections;
+    const Draft draft = readDraft(draftData);
     std::string checksums;
-    for (const std::string& name : namesToSeal(parsed, names)) {
-        sections.push_back(&sectionToSeal(parsed, name));
-        requireSameInDraft(draft, *sections.back());
-        checksums += checksumEntries(name, sections.back()->text);
+    for (const std::string& name : namesToSeal(draft, names)) {
+        const DraftSection& section = sectionToSeal(draft, name);
+        requireSameForReaders(draft, section);
+        checksums += checksumEntries(name, std::string(draft.text(section)));
     }
 
+    // The new Checksum and Signature sections: the one place where the sealed data gains lines.
     const std::string signature = signingKey ? signatureSection(*signingKey, checksums) : "";
-    std::string data = parsed.kept + kBeginPrefix + kChecksumSection + '\n' + checksums +
-                       kEndPrefix + kChecksumSection + '\n' + signature + kDataEndLine + '\n';
-    if (size && data.size() > *size) {
-        sealError("the sealed data takes " + std::to_string(data.size()) +
+    std::string image = linesWithoutOldSeal(draft) + kBeginPrefix + kChecksumSection + '\n' +
+                        checksums + kEndPrefix + kChecksumSection + '\n' + signature +
+                        kDataEndLine + '\n';
+    if (size && image.size() > *size) {
+        sealError("the sealed data takes " + std::to_string(image.size()) +
                   " bytes and does not fit in " + std::to_string(*size));
     }
 
     // Read back before the fill, which follows EndOfData, where every reader stops.
-    std::istringstream image(data);
-    requireReadBack(image, kChecksumSection, checksums, false);
-    for (const DraftSection* section : sections) {
-        requireReadBack(image, section->name, section->text, true);
-    }
+    requireReadBack(draft, image, checksums);
     if (signingKey) {
         requireSignatureReadBack(image, signingKey->publicKey());
     }
     if (size) {
-        data.append(*size - data.size(), kErasedByte);
+        image.append(*size - image.size(), kErasedByte);
     }
-    return data;
+    return image;
 }
 
 } // namespace tzo::factoryinfo::tool

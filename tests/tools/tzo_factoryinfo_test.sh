@@ -47,6 +47,40 @@ expect "standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 "${tool[@]}" --help >/dev/full 2>"$scratch/err"
 expect "--help, standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 
+usage=$'usage: tzo-factoryinfo [OPTION]... COMMAND [ARGUMENT]... (see --help)\n'
+"${tool[@]}" --file "" list >"$scratch/out" 2>"$scratch/err"
+expect "--file with an empty path" 2 "" \
+    $'tzo-factoryinfo: --file needs the path of a file, or - for standard input, not ""\n'"$usage"
+"${tool[@]}" --file "$sample" seal $'Radio\nCalibration' >"$scratch/out" 2>"$scratch/err"
+expect "a line break in a name, shown in a one-line message" 1 "" \
+    $'tzo-factoryinfo: Radio\\x0aCalibration: no such section in the draft\n'
+
+# getopt_long stops at the first operand when POSIXLY_CORRECT is set, unless told otherwise.
+POSIXLY_CORRECT=1 "${tool[@]}" --file "$sample" get SerialNumber -r >"$scratch/out" 2>"$scratch/err"
+expect "POSIXLY_CORRECT, an option after the arguments" 0 $'GW4-2026-004711\n' ""
+POSIXLY_CORRECT=1 "${tool[@]}" --file "$sample" seal --size 1K 2>"$scratch/err" | wc -c >"$scratch/out"
+expect "POSIXLY_CORRECT, an option after the command" 0 $'1024\n' ""
+printf 'BeginOfA\nEndOfA\n' | "${tool[@]}" --file - seal --size 16M 2>"$scratch/err" | wc -c >"$scratch/out"
+expect "seal --size 16M, the most" 0 $'16777216\n' ""
+
+# Readers read no more than 16 MiB, so neither may a sealed image hold more. A draft of one
+# section A of N bytes seals into N + 123 bytes.
+draft() { printf 'BeginOfA\n' && head -c $(($1 - 17)) /dev/zero | tr '\0' x && printf '\nEndOfA\n'; }
+draft $((16 * 1024 * 1024 - 123)) >"$scratch/draft"
+"${tool[@]}" --file "$scratch/draft" seal 2>"$scratch/err" | wc -c >"$scratch/out"
+expect "seal: an image of 16 MiB" 0 $'16777216\n' ""
+draft $((16 * 1024 * 1024 - 122)) >"$scratch/draft"
+"${tool[@]}" --file "$scratch/draft" seal >"$scratch/out" 2>"$scratch/err"
+expect "seal: an image a byte over 16 MiB" 1 "" $'tzo-factoryinfo: the sealed data takes '\
+$'16777217 bytes, and readers fail on it: factory data exceeds 16 MiB\n'
+
+# seal takes time in proportion to the draft: 20,000 sections took minutes when each one cost
+# a pass over the whole draft and the Checksum section.
+for ((i = 0; i < 20000; i++)); do printf 'BeginOfS%d\nEndOfS%d\n' "$i" "$i"; done >"$scratch/draft"
+timeout 10 "${tool[@]}" --file "$scratch/draft" seal 2>"$scratch/err" >"$scratch/sealed" &&
+    "${tool[@]}" --file "$scratch/sealed" verify S0 S19999 >"$scratch/out" 2>>"$scratch/err"
+expect "seal: 20,000 sections in less than 10 s" 0 $'S0: verified\nS19999: verified\n' ""
+
 ((failures == 0)) || {
     echo "$failures failed"
     exit 1
