@@ -1,7 +1,9 @@
 #!/bin/sh
-# The board's first process: loads the flash drivers, has mdev link /dev/mtd/by-label/NAME on
-# coldplug and hotplug, and checks the tool and the library against the partitions that run.sh
-# made: ERASED (mtd0), FACTORY (mtd1), DAMAGED (mtd2) and "." (mtd3, which gets no link).
+# The board's first process: loads the flash drivers and checks the links to the partitions that
+# run.sh made, ".", "FACTORY " and "RADIO CAL" (mtd0 to mtd2, which get none), ERASED (mtd3),
+# FACTORY (mtd4) and DAMAGED (mtd5): first as busybox mdev makes them on coldplug and hotplug,
+# with the tool and the library reading them; then, mdev stopped and its links gone, as
+# systemd-udevd makes them with the installed rule alone.
 # Prints "board: PASS NAME" or "board: FAIL NAME" for each check, "board: done, N failed" last,
 # and powers off.
 # shellcheck disable=SC2016 # conditions for await are evaluated there
@@ -22,25 +24,47 @@ expect() {
     *) echo "board: FAIL $name (status $got)" && echo "$output" && failed=$((failed + 1)) ;;
     esac
 }
-links() { for link in /dev/mtd/by-label/*; do echo "${link##*/}>$(readlink "$link")"; done; }
+# links: prints each link in /dev/mtd/by-label as NAME>TARGET; nothing when there is none.
+links() {
+    for link in /dev/mtd/by-label/*; do
+        if [ -L "$link" ]; then echo "${link##*/}>$(readlink "$link")"; fi
+    done
+}
 # await CONDITION: up to 10 s for the shell condition to hold.
-await() { for _ in $(seq 50); do eval "$1" && return; sleep 0.2; done; }
-linked="DAMAGED>../../mtd2
-ERASED>../../mtd0
-FACTORY>../../mtd1"
+await() {
+    read -r now _ </proc/uptime && end=$((${now%.*} + 10))
+    until eval "$1"; do
+        read -r now _ </proc/uptime && [ "${now%.*}" -ge "$end" ] && return
+        sleep 0.2
+    done
+}
+linked="DAMAGED>../../mtd5
+ERASED>../../mtd3
+FACTORY>../../mtd4"
 
-for module in gpio-mxc ofpart spi-nor spi-imx; do insmod "/modules/$module.ko"; done
-await '[ -e /sys/class/mtd/mtd3 ]'
-mdev -s
-expect "coldplug links" 0 "$linked" links
-mdev -d && sleep 1 # hotplug: the kernel has no helper program, mdev listens for its events
+# unplug NAME, replug: unbind the flash from its driver, checking that the links go, and bind
+# it again, waiting for the links to come.
+unplug() {
+    echo "$flash" >/sys/bus/spi/drivers/spi-nor/unbind
+    await '[ -z "$(links)" ]'
+    expect "$1" 0 "" links
+}
+replug() {
+    echo "$flash" >/sys/bus/spi/drivers/spi-nor/bind
+    await '[ "$(links)" = "$linked" ]'
+}
+
+while read -r module; do insmod "/modules/$module"; done </modules/boot
+await '[ -e /sys/class/mtd/mtd5 ]'
 flash=$(basename /sys/bus/spi/drivers/spi-nor/spi*)
-echo "$flash" >/sys/bus/spi/drivers/spi-nor/unbind
-await '[ -z "$(ls /dev/mtd/by-label)" ]'
-expect "hotplug remove" 0 "" ls /dev/mtd/by-label
-echo "$flash" >/sys/bus/spi/drivers/spi-nor/bind
-await '[ "$(links)" = "$linked" ]'
-expect "hotplug add" 0 "$linked" links
+
+# busybox mdev, with the installed mdev.conf lines.
+mdev -s
+expect "mdev coldplug" 0 "$linked" links
+mdev -df & # hotplug: the kernel has no helper program, mdev listens for its events
+mdev=$! && sleep 1
+unplug "mdev hotplug remove"
+replug && expect "mdev hotplug add" 0 "$linked" links
 
 expect "get" 0 "GW4-9" tzo-factoryinfo get SerialNumber
 expect "verify" 0 "Factoryinfo: verified
@@ -50,8 +74,31 @@ expect "damaged" 1 "tzo-factoryinfo: RadioCalibration: Calculated checksum do no
 provided one" tzo-factoryinfo --file /dev/mtd/by-label/DAMAGED verify RadioCalibration
 expect "erased" 1 "tzo-factoryinfo: End of data reached before finding factory info" \
     tzo-factoryinfo --file /dev/mtd/by-label/ERASED get SerialNumber
-expect "device tests" 0 "*PASSED  ] 2 tests.*" \
+expect "device tests" 0 "*PASSED  ] [1-9]* test*" \
     env TZO_FACTORYINFO_BOARD=1 factoryinfo-tests --gtest_filter='FactoryDevice.*'
+kill "$mdev" && rm -r /dev/mtd
+
+# systemd-udevd, with no rules but the installed one. udev keeps one link of a name, of one of
+# the devices that claim it, so each device's claims are checked too, from udev's database.
+# udev_links: prints the links, then each device that claims any as mtdN: LINK...
+udev_links() {
+    links
+    for device in /sys/class/mtd/*; do
+        claims=$(udevadm info -q symlink "$device")
+        if [ -n "$claims" ]; then echo "${device##*/}: $claims"; fi
+    done
+}
+claimed="$linked
+mtd3: mtd/by-label/ERASED
+mtd4: mtd/by-label/FACTORY
+mtd5: mtd/by-label/DAMAGED"
+mount -t tmpfs run /run
+systemd-udevd --daemon --resolve-names=never
+udevadm trigger --settle --action=add --subsystem-match=mtd
+expect "udev coldplug" 0 "$claimed" udev_links
+unplug "udev hotplug remove"
+replug && udevadm settle && expect "udev hotplug add" 0 "$claimed" udev_links
+udevadm control --exit
 
 echo "board: done, $failed failed"
 poweroff -f
