@@ -3,7 +3,8 @@
 # run.sh made, ".", "FACTORY " and "RADIO CAL" (mtd0 to mtd2, which get none), ERASED (mtd3),
 # FACTORY (mtd4) and DAMAGED (mtd5): first as busybox mdev makes them on coldplug and hotplug,
 # with the tool and the library reading them; then, mdev stopped and its links gone, as
-# systemd-udevd makes them with the installed rule alone.
+# systemd-udevd makes them with the installed rule alone. Last, the tool reads a NAND partition
+# of nandsim across a bad block, from a page with ECC errors, and while bits flip.
 # Prints "board: PASS NAME" or "board: FAIL NAME" for each check, "board: done, N failed" last,
 # and powers off.
 # shellcheck disable=SC2016 # conditions for await are evaluated there
@@ -99,6 +100,64 @@ expect "udev coldplug" 0 "$claimed" udev_links
 unplug "udev hotplug remove"
 replug && udevadm settle && expect "udev hotplug add" 0 "$claimed" udev_links
 udevadm control --exit
+
+# NAND: nandsim as a 256 MiB SLC chip (2 KiB pages, 128 KiB erase blocks, BCH correcting 8 bits
+# in 512 bytes) whose partition 1 holds erase blocks 4 to 11. The image is written there as
+# nandwrite writes it, and FACTORY points at it.
+# nand PARAMETER...: loads nandsim afresh with the further parameters, and writes the image.
+nand() {
+    rmmod nandsim 2>/dev/null
+    insmod /modules/nandsim.ko id_bytes=0x20,0xaa,0x00,0x15 bch=8 parts=4,8 "$@"
+    nand=$(sed -n 's/^\(mtd[0-9]*\): .*"NAND simulator partition 1"$/\1/p' /proc/mtd)
+    nandwrite -q -p "/dev/$nand" /nand.img
+    ln -sfn "../../$nand" /dev/mtd/by-label/FACTORY
+}
+# ecc: prints what the kernel saw of the partition.
+ecc() {
+    seen=/sys/class/mtd/$nand
+    echo "board: $nand: $(cat "$seen/bad_blocks") bad blocks, $(cat "$seen/ecc_failures") ECC" \
+        "failures, $(cat "$seen/corrected_bits") bits corrected"
+}
+verified="Factoryinfo: verified
+Calibration: verified"
+
+# stdout_size COMMAND...: runs the command with its standard output kept apart in /tmp/out, and
+# prints its size after the command's messages when there was any; returns the command's status.
+stdout_size() {
+    "$@" >/tmp/out
+    result=$?
+    if [ -s /tmp/out ]; then wc -c /tmp/out; fi
+    return $result
+}
+
+# Erase block 5, the partition's second, is bad: nandwrite went on in the next one. Page 394,
+# the 139th of the partition, in its third erase block, gives its data once (dd takes that),
+# and then ECC errors.
+nand badblocks=5 gravepages=394:1
+expect "nand bad block" 0 "$verified" tzo-factoryinfo verify Factoryinfo Calibration
+expect "nand get" 0 "GW4-N17" tzo-factoryinfo get SerialNumber
+dd if="/dev/$nand" of=/dev/null bs=2048 skip=138 count=1 2>/dev/null
+expect "nand ECC error" 1 "tzo-factoryinfo: error reading factory data: uncorrectable ECC error" \
+    stdout_size tzo-factoryinfo dump Grave
+ecc
+
+# flips: verifies the partition until the kernel has corrected a bit flip in the tool's reads
+# (nandsim flips bits in about one page read in 1024), at most 200 times. Prints the first
+# output that is not the verified one, or that one once a flip was corrected.
+flips() {
+    corrected=$(cat "/sys/class/mtd/$nand/corrected_bits")
+    for _ in $(seq 200); do
+        output=$(tzo-factoryinfo verify Factoryinfo Calibration 2>&1)
+        if [ "$output" != "$verified" ] ||
+            [ "$(cat "/sys/class/mtd/$nand/corrected_bits")" -gt "$corrected" ]; then
+            echo "$output" && return
+        fi
+    done
+    echo "no bit flip was corrected in 200 runs"
+}
+nand bitflips=1
+expect "nand bit flips" 0 "$verified" flips
+ecc
 
 echo "board: done, $failed failed"
 poweroff -f

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Boots QEMU's sabrelite board (i.MX6) with Debian 12's armhf kernel and a 2 MiB SPI flash that
 # the device tree splits into ERASED, FACTORY, a DAMAGED copy and partitions whose names get no
-# link, from an initramfs with busybox, Debian 12's systemd-udevd, the armhf build installed at
-# /usr and its mdev lines and udev rule; tests/board/init.sh runs the checks there, with busybox
-# mdev and with udevd.
+# link, from an initramfs with busybox, Debian 12's systemd-udevd, mtd-utils' nandwrite, the
+# kernel's nandsim module, the armhf build installed at /usr and its mdev lines and udev rule;
+# tests/board/init.sh runs the checks there: with busybox mdev, with udevd, and on NAND.
 # Fails, printing the console, unless every check passed. Downloads are kept in build-board/.
 #
 #   tests/board/run.sh [BUILD-DIR]    a configured armhf build tree (default build-armhf)
@@ -18,7 +18,7 @@ fi
 # fetch PACKAGE: downloads the armhf PACKAGE as PACKAGE.deb into the current folder, once.
 fetch() { [[ -e $1.deb ]] || { apt-get download -q "$1:armhf" && mv "$1"_*.deb "$1.deb"; }; }
 mkdir -p "$work/debs" && cd "$work/debs"
-fetch busybox-static && fetch udev
+fetch busybox-static && fetch udev && fetch mtd-utils
 if [[ ! -e kernel.deb ]]; then
     apt-get download -q linux-image-armmp:armhf
     apt-get download -q "$(dpkg-deb -f linux-image-armmp_*.deb Depends | cut -d' ' -f1):armhf"
@@ -31,7 +31,7 @@ if [[ ! -d kernel ]]; then
     depmod -b kernel.new "$(ls kernel.new/lib/modules)" && mv kernel.new kernel
 fi
 rm -rf unpacked root && mkdir -p root/{bin,dev,etc,lib,proc,run,sys,tmp,modules}
-for deb in busybox-static udev; do dpkg-deb -x "debs/$deb.deb" unpacked; done
+for deb in busybox-static udev mtd-utils; do dpkg-deb -x "debs/$deb.deb" unpacked; done
 
 # The board's device tree, with the flash's partitions added.
 dtc -q -I dtb -O dts -o board.dts kernel/usr/lib/linux-image-*/imx6q-sabrelite.dtb
@@ -67,25 +67,41 @@ printf %s "${data/Channel300=-42.5/Channel300=-42.6}" |
     dd of=flash.img bs=64K seek=2 iflag=fullblock conv=notrunc status=none
 printf %s "$calibration" >root/calibration
 
-# The initramfs: busybox, udevd, the installed build, the device tests, the modules and the
-# libraries they need.
+# The NAND partition's image (init.sh writes it with nandwrite): a summed Calibration section
+# of 130 KiB across image offset 128 KiB, where nandsim's bad block lies behind it on the chip,
+# Factoryinfo and the sums, and then, more than 8 KiB on, an unsummed Grave section across
+# image bytes 151552 to 153599, which nandsim's grave page holds.
+calibration=$(seq -f 'Gain%04g=+12.25dB' 0 7399)$'\n' factoryinfo=$'SerialNumber=GW4-N17\n'
+sums=$(sum Factoryinfo "$factoryinfo" && sum Calibration "$calibration")$'\n'
+summed=$(section Calibration "$calibration" && section Factoryinfo "$factoryinfo" &&
+    section Checksum "$sums")$'\n'
+if ((${#summed} <= 131072 || ${#summed} >= 151552 - 8192)); then
+    echo "board test: the NAND image's sums end at ${#summed}, not in 131073..143359" && exit 1
+fi
+grave=$(seq -f 'Grave%05g' 0 2299)$'\n'
+{ printf %s "$summed" && section Grave "$grave" && echo EndOfData; } >root/nand.img
+
+# The initramfs: busybox, udevd, nandwrite, the installed build, the device tests, the modules
+# and the libraries they need.
 cmake --build "$build" -j2 >/dev/null
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 cp "$build/tests/factoryinfo-tests" root/usr/bin/
 cp root/usr/share/tzo-gw-factoryinfo/mdev.conf root/etc/mdev.conf
 cp unpacked/bin/busybox root/bin/ && ln -s busybox root/bin/sh
 cp unpacked/bin/udevadm root/bin/ && ln -s udevadm root/bin/systemd-udevd
+cp unpacked/usr/sbin/nandwrite root/bin/
 cp "$source/tests/board/init.sh" root/init
-# The flash drivers, each after the modules that it needs (modules.dep lists those that go
-# first last), in the order of /modules/boot, which init.sh loads.
+# The flash drivers and nandsim, each after the modules that it needs (modules.dep lists those
+# that go first last); init.sh loads all but nandsim at once, in the order of /modules/boot.
 modules=$(echo kernel/lib/modules/*)
-for module in gpio-mxc ofpart spi-nor spi-imx; do
+for module in gpio-mxc ofpart spi-nor spi-imx nandsim; do
     line=$(grep "/$module\.ko:" "$modules/modules.dep")
     for file in $(tr ' ' '\n' <<<"${line#*:}" | tac) "${line%%:*}"; do
         [[ -e root/modules/${file##*/} ]] && continue
         cp "$modules/$file" root/modules/ && echo "${file##*/}" >>root/modules/boot
     done
 done
+sed -i '/^nandsim\.ko$/d' root/modules/boot
 # The libraries that the programs and libraries need, until none is missing: the host's armhf
 # ones, or else those of the Debian package that holds the library on the host, downloaded
 # for armhf and unpacked.
