@@ -15,10 +15,17 @@ if ! qemu-system-arm -version >/dev/null 2>&1; then
     echo "board test skipped: qemu-system-arm cannot run here" && exit 77
 fi
 
-# fetch PACKAGE: downloads the armhf PACKAGE as PACKAGE.deb into the current folder, once.
-fetch() { [[ -e $1.deb ]] || { apt-get download -q "$1:armhf" && mv "$1"_*.deb "$1.deb"; }; }
+# fetch PACKAGE...: downloads each armhf PACKAGE that the current folder lacks as PACKAGE.deb,
+# in one go (apt takes seconds to start).
+fetch() {
+    local wanted=() package
+    for package; do [[ -e $package.deb ]] || wanted+=("$package:armhf"); done
+    ((${#wanted[@]} > 0)) || return 0
+    apt-get download -q "${wanted[@]}"
+    for package; do [[ -e $package.deb ]] || mv "$package"_*.deb "$package.deb"; done
+}
 mkdir -p "$work/debs" && cd "$work/debs"
-fetch busybox-static && fetch udev && fetch mtd-utils
+fetch busybox-static udev mtd-utils
 if [[ ! -e kernel.deb ]]; then
     apt-get download -q linux-image-armmp:armhf
     apt-get download -q "$(dpkg-deb -f linux-image-armmp_*.deb Depends | cut -d' ' -f1):armhf"
@@ -103,8 +110,8 @@ for module in gpio-mxc ofpart spi-nor spi-imx nandsim; do
 done
 sed -i '/^nandsim\.ko$/d' root/modules/boot
 # The libraries that the programs and libraries need, until none is missing: the host's armhf
-# ones, or else those of the Debian package that holds the library on the host, downloaded
-# for armhf and unpacked.
+# ones, or else those of the Debian packages that hold the same libraries on the host,
+# downloaded for armhf and unpacked.
 # missing: prints each library that a program or library in the initramfs needs and lacks.
 missing() {
     arm-linux-gnueabihf-readelf -d root/bin/* root/usr/bin/* root/usr/lib/*.so* root/lib/* |
@@ -114,15 +121,20 @@ missing() {
 }
 cp -L /lib/ld-linux-armhf.so.3 root/lib/
 while libraries=$(missing) && [[ -n $libraries ]]; do
+    patterns=()
     for lib in $libraries; do
-        if [[ -e /usr/lib/arm-linux-gnueabihf/$lib ]]; then
-            cp -L "/usr/lib/arm-linux-gnueabihf/$lib" root/lib/ && continue
-        fi
-        package=$(dpkg-query -S "*/$lib" 2>/dev/null | sed -n '1s/[:,].*//p')
-        [[ -n $package ]] || { echo "board test: no package on this machine holds $lib" && exit 1; }
-        (cd debs && fetch "$package") && dpkg-deb -x "debs/$package.deb" unpacked
+        host=/usr/lib/arm-linux-gnueabihf/$lib
+        if [[ -e $host ]]; then cp -L "$host" root/lib/; else patterns+=("*/$lib"); fi
+    done
+    ((${#patterns[@]} > 0)) || continue
+    # dpkg-query prints "PACKAGE:ARCH: PATH" for each file that a pattern matches.
+    mapfile -t packages < <(dpkg-query -S "${patterns[@]}" 2>/dev/null | sed 's/[:,].*//' | sort -u)
+    (cd debs && fetch "${packages[@]}")
+    for package in "${packages[@]}"; do dpkg-deb -x "debs/$package.deb" unpacked; done
+    for lib in $libraries; do
+        [[ -e root/lib/$lib ]] && continue
         file=$(find unpacked -name "$lib" -print -quit)
-        [[ -n $file ]] || { echo "board test: $package:armhf does not hold $lib" && exit 1; }
+        [[ -n $file ]] || { echo "board test: no package on this machine holds $lib" && exit 1; }
         cp -L "$file" root/lib/
     done
 done
