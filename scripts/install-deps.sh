@@ -35,6 +35,7 @@ full_packages=(
     qemu-system-arm            # the board test (tests/board/): an emulated i.MX6 board
     device-tree-compiler       # dtc, which adds the flash partitions to the board's device tree
     cpio                       # packs the board's initramfs
+    kmod                       # depmod, which finds the modules that the board's modules need
 )
 
 case "$*" in

@@ -70,8 +70,9 @@ test_armhf() {
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake"
 }
 
-# The armhf build from build-armhf/ on an emulated board, reading a real flash partition
-# through the kernel's MTD driver and the mdev rule's /dev/mtd/by-label/FACTORY link.
+# The armhf build from build-armhf/ on an emulated board (docs/board.md): the links that the
+# mdev lines and the udev rule make, and the tool reading real SPI NOR and NAND partitions
+# through the kernel's MTD drivers.
 test_board() {
     echo "=== board"
     local status=0

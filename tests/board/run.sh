@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Boots QEMU's sabrelite board (i.MX6) with Debian 12's armhf kernel and a 2 MiB SPI flash that
-# the device tree splits into ERASED, FACTORY, a DAMAGED copy and ".", from an initramfs with
-# busybox, the armhf build installed at /usr and its mdev lines; tests/board/init.sh runs the
-# checks there.
+# the device tree splits into ERASED, FACTORY, a DAMAGED copy and partitions whose names get no
+# link, from an initramfs with busybox, Debian 12's systemd-udevd, mtd-utils' nandwrite, the
+# kernel's nandsim module, the armhf build installed at /usr and its mdev lines and udev rule;
+# tests/board/init.sh runs the checks there: with busybox mdev, with udevd, and on NAND.
 # Fails, printing the console, unless every check passed. Downloads are kept in build-board/.
 #
 #   tests/board/run.sh [BUILD-DIR]    a configured armhf build tree (default build-armhf)
@@ -14,28 +15,46 @@ if ! qemu-system-arm -version >/dev/null 2>&1; then
     echo "board test skipped: qemu-system-arm cannot run here" && exit 77
 fi
 
+# fetch PACKAGE...: downloads each armhf PACKAGE that the current folder lacks as PACKAGE.deb,
+# in one go (apt takes seconds to start).
+fetch() {
+    local wanted=() package
+    for package; do [[ -e $package.deb ]] || wanted+=("$package:armhf"); done
+    ((${#wanted[@]} > 0)) || return 0
+    apt-get download -q "${wanted[@]}"
+    for package; do [[ -e $package.deb ]] || mv "$package"_*.deb "$package.deb"; done
+}
 mkdir -p "$work/debs" && cd "$work/debs"
-if [[ ! -e busybox.deb ]]; then
-    apt-get download -q busybox-static:armhf && mv busybox-static_*.deb busybox.deb
-fi
+fetch busybox-static udev mtd-utils
 if [[ ! -e kernel.deb ]]; then
     apt-get download -q linux-image-armmp:armhf
     apt-get download -q "$(dpkg-deb -f linux-image-armmp_*.deb Depends | cut -d' ' -f1):armhf"
-    rm linux-image-armmp_*.deb && mv linux-image-*.deb kernel.deb
+    rm linux-image-armmp_*.deb && mv linux-image-*.deb kernel.deb && rm -rf "$work/kernel"
 fi
-cd "$work" && rm -rf unpacked root && mkdir -p root/{bin,dev,etc,lib,proc,sys,tmp,modules}
-dpkg-deb -x debs/kernel.deb unpacked && dpkg-deb -x debs/busybox.deb unpacked
+cd "$work"
+# The kernel is unpacked once, with the modules.dep that depmod makes from its modules.
+if [[ ! -d kernel ]]; then
+    rm -rf kernel.new && dpkg-deb -x debs/kernel.deb kernel.new
+    depmod -b kernel.new "$(ls kernel.new/lib/modules)" && mv kernel.new kernel
+fi
+rm -rf unpacked root && mkdir -p root/{bin,dev,etc,lib,proc,run,sys,tmp,modules}
+for deb in busybox-static udev mtd-utils; do dpkg-deb -x "debs/$deb.deb" unpacked; done
 
 # The board's device tree, with the flash's partitions added.
-dtc -q -I dtb -O dts -o board.dts unpacked/usr/lib/linux-image-*/imx6q-sabrelite.dtb
+dtc -q -I dtb -O dts -o board.dts kernel/usr/lib/linux-image-*/imx6q-sabrelite.dtb
 cat >>board.dts <<'DTS'
 &{/soc/bus@2000000/spba-bus@2000000/spi@2008000/flash@0} {
     partitions {
         compatible = "fixed-partitions"; #address-cells = <1>; #size-cells = <1>;
+        /* mtd0 to mtd2, which get no link: names that cannot be one file name */
+        partition@30000 { label = "."; reg = <0x30000 0x10000>; read-only; };
+        partition@40000 { label = "FACTORY "; reg = <0x40000 0x10000>; read-only; };
+        partition@50000 { label = "RADIO CAL"; reg = <0x50000 0x10000>; read-only; };
+        /* mtd3 to mtd5: mdev takes the devices in order, so when these three are linked it
+           is done with the others */
         partition@0 { label = "ERASED"; reg = <0x0 0x10000>; read-only; };
         partition@10000 { label = "FACTORY"; reg = <0x10000 0x10000>; read-only; };
         partition@20000 { label = "DAMAGED"; reg = <0x20000 0x10000>; read-only; };
-        partition@30000 { label = "."; reg = <0x30000 0x10000>; read-only; }; /* no link */
     };
 };
 DTS
@@ -55,7 +74,22 @@ printf %s "${data/Channel300=-42.5/Channel300=-42.6}" |
     dd of=flash.img bs=64K seek=2 iflag=fullblock conv=notrunc status=none
 printf %s "$calibration" >root/calibration
 
-# The initramfs: busybox, the installed build, the device tests, and the libraries they need.
+# The NAND partition's image (init.sh writes it with nandwrite): a summed Calibration section
+# of 130 KiB across image offset 128 KiB, where nandsim's bad block lies behind it on the chip,
+# Factoryinfo and the sums, and then, more than 8 KiB on, an unsummed Grave section across
+# image bytes 151552 to 153599, which nandsim's grave page holds.
+calibration=$(seq -f 'Gain%04g=+12.25dB' 0 7399)$'\n' factoryinfo=$'SerialNumber=GW4-N17\n'
+sums=$(sum Factoryinfo "$factoryinfo" && sum Calibration "$calibration")$'\n'
+summed=$(section Calibration "$calibration" && section Factoryinfo "$factoryinfo" &&
+    section Checksum "$sums")$'\n'
+if ((${#summed} <= 131072 || ${#summed} >= 151552 - 8192)); then
+    echo "board test: the NAND image's sums end at ${#summed}, not in 131073..143359" && exit 1
+fi
+grave=$(seq -f 'Grave%05g' 0 2299)$'\n'
+{ printf %s "$summed" && section Grave "$grave" && echo EndOfData; } >root/nand.img
+
+# The initramfs: busybox, udevd, nandwrite, the installed build, the device tests, the modules
+# and the libraries they need.
 cmake --build "$build" -j2 >/dev/null
 # FACTORY sealed again and signed as a station does it, with a key pair from openssl genpkey and
 # seal --sign-key (the armhf tool, under qemu-arm); the board gets the public key where a device
@@ -69,26 +103,57 @@ DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 cp "$build/tests/factoryinfo-tests" root/usr/bin/
 cp root/usr/share/tzo-gw-factoryinfo/mdev.conf root/etc/mdev.conf
 cp unpacked/bin/busybox root/bin/ && ln -s busybox root/bin/sh
+cp unpacked/bin/udevadm root/bin/ && ln -s udevadm root/bin/systemd-udevd
+cp unpacked/usr/sbin/nandwrite root/bin/
 cp "$source/tests/board/init.sh" root/init
-for module in gpio-mxc ofpart spi-nor spi-imx; do
-    find unpacked/lib/modules -name "$module.ko" -exec cp {} root/modules/ \;
+# The flash drivers and nandsim, each after the modules that it needs (modules.dep lists those
+# that go first last); init.sh loads all but nandsim at once, in the order of /modules/boot.
+modules=$(echo kernel/lib/modules/*)
+for module in gpio-mxc ofpart spi-nor spi-imx nandsim; do
+    line=$(grep "/$module\.ko:" "$modules/modules.dep")
+    for file in $(tr ' ' '\n' <<<"${line#*:}" | tac) "${line%%:*}"; do
+        [[ -e root/modules/${file##*/} ]] && continue
+        cp "$modules/$file" root/modules/ && echo "${file##*/}" >>root/modules/boot
+    done
 done
-# Three rounds reach the deepest need: program, libstdc++, libm.
+sed -i '/^nandsim\.ko$/d' root/modules/boot
+# The libraries that the programs and libraries need, until none is missing: the host's armhf
+# ones, or else those of the Debian packages that hold the same libraries on the host,
+# downloaded for armhf and unpacked.
+# missing: prints each library that a program or library in the initramfs needs and lacks.
+missing() {
+    arm-linux-gnueabihf-readelf -d root/bin/* root/usr/bin/* root/usr/lib/*.so* root/lib/* |
+        sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u | while read -r lib; do
+            [[ -e root/lib/$lib || -e root/usr/lib/$lib ]] || echo "$lib"
+        done
+}
 cp -L /lib/ld-linux-armhf.so.3 root/lib/
-for _ in 1 2 3; do
-    for lib in $(arm-linux-gnueabihf-readelf -d root/usr/bin/* root/usr/lib/*.so* root/lib/* |
-        sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-        [[ -e root/lib/$lib || -e root/usr/lib/$lib ]] || cp -L "/usr/lib/arm-linux-gnueabihf/$lib" root/lib/
+while libraries=$(missing) && [[ -n $libraries ]]; do
+    patterns=()
+    for lib in $libraries; do
+        host=/usr/lib/arm-linux-gnueabihf/$lib
+        if [[ -e $host ]]; then cp -L "$host" root/lib/; else patterns+=("*/$lib"); fi
+    done
+    ((${#patterns[@]} > 0)) || continue
+    # dpkg-query prints "PACKAGE:ARCH: PATH" for each file that a pattern matches.
+    mapfile -t packages < <(dpkg-query -S "${patterns[@]}" 2>/dev/null | sed 's/[:,].*//' | sort -u)
+    (cd debs && fetch "${packages[@]}")
+    for package in "${packages[@]}"; do dpkg-deb -x "debs/$package.deb" unpacked; done
+    for lib in $libraries; do
+        [[ -e root/lib/$lib ]] && continue
+        file=$(find unpacked -name "$lib" -print -quit)
+        [[ -n $file ]] || { echo "board test: no package on this machine holds $lib" && exit 1; }
+        cp -L "$file" root/lib/
     done
 done
 (cd root && find . | cpio -o -H newc -R 0:0 --quiet) | gzip -1 >initrd.gz
 
 # qemu keeps running after the board powers off: the last line of the checks ends it.
 rm -f console.log
-qemu-system-arm -M sabrelite -kernel unpacked/boot/vmlinuz-* -dtb board.dtb -initrd initrd.gz \
+qemu-system-arm -M sabrelite -kernel kernel/boot/vmlinuz-* -dtb board.dtb -initrd initrd.gz \
     -append "console=ttymxc1 rdinit=/init quiet" -drive if=mtd,format=raw,file=flash.img \
     -serial null -serial mon:stdio -nographic </dev/null >console.log 2>&1 &
-for _ in $(seq 100); do grep -qs 'board: done' console.log || ! kill -0 $! && break; sleep 1; done
+for _ in $(seq 110); do grep -qs 'board: done' console.log || ! kill -0 $! && break; sleep 1; done
 { kill $! && wait $!; } 2>/dev/null || true
 if ! grep -q 'board: done, 0 failed' console.log; then
     cat console.log && echo "board test failed" && exit 1
