@@ -6,11 +6,16 @@
 // at one of some ten bytes and a rewind that fails give either the intact result or the read
 // error; after a failure the tool has an exit status of 1 or 2, prints nothing on standard
 // output and its message on standard error; what seal writes for the section named gives that
-// section back as the draft holds it, with a verified sum.
+// section back as the draft holds it, with a verified sum, and signed with the test key of
+// tests/keys/, a signature that verifies; the signature check with that key passes or fails as
+// a data error whose message is one line of printable ASCII, holding none of the data's other
+// bytes.
 #include "seal.hpp"
+#include "signature.hpp"
 #include "status.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,18 +34,24 @@ void require(bool holds, const std::string& outcome) {
     std::abort();
 }
 
+// Returns true when `name` is `option` or an abbreviation of it at least `least` letters long.
+bool abbreviates(const std::string& name, const std::string& option, std::size_t least) {
+    return name.size() >= least && option.rfind(name, 0) == 0;
+}
+
 // Returns true when one of `words`, as the tool's arguments, may name a file for it to read
 // instead of the data given to it, or be --size, which could ask for more memory than a fuzzer
-// has: --file or --size, or an abbreviation of either, with or without "=ARGUMENT"; or a group
-// of short options with an f in it before any p, which takes the rest of the group as its
-// argument. An operand or the argument of another option that looks so is taken for one too:
-// that only leaves out a few more inputs.
+// has: --file, --key, --sign-key or --size, or an abbreviation of one, with or without
+// "=ARGUMENT" (a key file may be a terminal or a FIFO, which would block); or a group of short
+// options with an f in it before any p, which takes the rest of the group as its argument. An
+// operand or the argument of another option that looks so is taken for one too: that only
+// leaves out a few more inputs.
 bool mayNameFileOrSize(const std::vector<std::string>& words) {
     for (const std::string& word : words) {
         if (word.rfind("--", 0) == 0) {
             const std::string name = word.substr(2, word.find('=') - 2); // to the end without "="
-            if ((!name.empty() && std::string("file").rfind(name, 0) == 0) ||
-                (name.size() >= 2 && std::string("size").rfind(name, 0) == 0))
+            if (abbreviates(name, "file", 1) || abbreviates(name, "key", 1) ||
+                abbreviates(name, "sign-key", 2) || abbreviates(name, "size", 2))
                 return true;
         } else if (word.size() > 1 && word[0] == '-' && word.find('f') < word.find('p')) {
             return true;
@@ -66,11 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                     (line.rfind("  ", 0) != 0 || std::regex_match(line, faultLine)),
                 library);
 
-    // What seal writes gives section `first` back as the draft holds it, verified.
+    // What seal writes, signed with the test key, gives section `first` back as the draft holds
+    // it, verified, and its signature verifies with the public key read on its own.
+    static const tool::PrivateKey signingKey = tool::PrivateKey::read(TZO_TEST_KEYS "/station.pem");
+    static const tool::PublicKey key = tool::PublicKey::read(TZO_TEST_KEYS "/station.pub");
     std::istringstream draft(data);
     std::string sealed;
     try {
-        sealed = tool::seal(draft, {first}, std::nullopt);
+        sealed = tool::seal(draft, {first}, std::nullopt, &signingKey);
     } catch (const std::invalid_argument&) { // refused: no such section, not ended...
     } catch (const tool::Failure&) {
     }
@@ -81,6 +95,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         require(section.isChecksumValid() &&
                     section.dump() == getSectionAsString(sameDraft, first, lastLine),
                 "seal gave back other data for " + first + ":\n" + sealed);
+        try {
+            tool::requireSignature(sealedData, key);
+        } catch (const tool::Failure& failure) {
+            require(false, "seal signed data that does not verify: " + std::string(failure.what()));
+        }
+    }
+
+    // The signature check on the data, as a device with the key makes it.
+    std::istringstream signedData(data);
+    try {
+        tool::requireSignature(signedData, key);
+    } catch (const tool::Failure& failure) {
+        const std::string message = failure.what();
+        require(failure.status() == tool::kDataError &&
+                    std::all_of(message.begin(), message.end(),
+                                [](char c) { return c >= ' ' && c <= '~'; }),
+                message);
     }
 
     // The tool reads the data given here and nothing else, within the fuzzer's memory.

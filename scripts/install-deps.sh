@@ -9,8 +9,9 @@ set -euo pipefail
 
 packages=(
     g++ make cmake # the libraries, the example and the tests
-    libssl-dev     # the bundled stand-in for the platform's crypto library
+    libssl-dev     # the crypto stand-in, and the tool's signatures
     libgtest-dev   # the unit tests (pulls in googletest)
+    openssl        # the signature tests make keys and check signatures with it
     pkg-config     # the package test
     python3        # the C API's Python example and its test
     util-linux     # unshare, for the tests

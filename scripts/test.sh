@@ -3,7 +3,8 @@
 #
 #   scripts/test.sh           the Release tree build/
 #   scripts/test.sh --full    the same, then build-platform-crypto/, linked against a
-#                             separately staged crypto library; the Debug tree build-sanitize/,
+#                             separately staged crypto library, with the tool built without
+#                             signatures; the Debug tree build-sanitize/,
 #                             with ASan and UBSan; for the device (armhf): the tests under
 #                             qemu-arm in build-armhf/, the ABI against the baselines in
 #                             tests/abi/ (build-armhf-abi/), and the stripped sizes against
@@ -50,7 +51,8 @@ test_sanitize() {
 }
 
 # The build against a platform-provided crypto library, played here by the stand-in from
-# build/ staged on its own, as a device's sysroot would hold it.
+# build/ staged on its own, as a device's sysroot would hold it; and, as on a device image
+# without OpenSSL's libcrypto, the tool built without signatures.
 test_platform_crypto() {
     local stage=build-platform-crypto-stage
     rm -rf "$stage"
@@ -58,7 +60,8 @@ test_platform_crypto() {
     cp -P build/crypto/libtzo-gw-crypto.so.1* "$stage/lib/"
     cp crypto/include/tzo/crypto.hpp "$stage/include/tzo/"
     test_tree build-platform-crypto -DCMAKE_BUILD_TYPE=Release \
-        -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage"
+        -DTZO_FACTORYINFO_PLATFORM_CRYPTO=ON -DCMAKE_PREFIX_PATH="$PWD/$stage" \
+        -DTZO_FACTORYINFO_SIGNATURES=OFF
 }
 
 # The device's build, cross-compiled; the tests run under qemu-arm.

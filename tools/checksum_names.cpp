@@ -1,6 +1,8 @@
 // The section names that a sum can be recorded for.
 #include "checksum_names.hpp"
 
+#include "signature.hpp"
+
 #include <tzo/factoryinfo.hpp>
 
 namespace tzo::factoryinfo::tool {
@@ -12,6 +14,10 @@ std::string checksumNameProblem(const std::string& name) {
     if (name == kChecksumSection) {
         return std::string("no sum can be recorded for ") + kChecksumSection +
                ": it is the section that holds the sums";
+    }
+    if (name == kSignatureSection) {
+        return std::string("no sum can be recorded for ") + kSignatureSection +
+               ": it signs the section that would hold its sum";
     }
     return "";
 }

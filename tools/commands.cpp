@@ -4,10 +4,12 @@
 
 #include "formats.hpp"
 #include "seal.hpp"
+#include "signature.hpp"
 
 #include <tzo/factoryinfo.hpp>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -22,8 +24,17 @@ void requireChecksum(const Invocation& invocation, bool checksumValid, const std
     }
 }
 
+// Throws the failure of the signature check when --key is given and the Checksum section of
+// `data` is not signed with that key.
+void requireSignedSums(const Invocation& invocation, std::istream& data) {
+    if (invocation.publicKey) {
+        requireSignature(data, PublicKey::read(*invocation.publicKey));
+    }
+}
+
 // Reads and verifies the "Factoryinfo" section.
 FactoryInfo readFactoryInfo(const Invocation& invocation, std::istream& data) {
+    requireSignedSums(invocation, data);
     FactoryInfo info(data);
     requireChecksum(invocation, info.isChecksumValid(), kFactoryInfoSection);
     return info;
@@ -104,14 +115,35 @@ Outcome list(const Invocation& invocation, std::istream& data, std::ostream& out
 // dump SECTION: the section text, byte for byte.
 Outcome dump(const Invocation& invocation, std::istream& data, std::ostream& out) {
     const std::string& name = invocation.arguments.front();
+    requireSignedSums(invocation, data);
     const Section section(data, name);
     requireChecksum(invocation, section.isChecksumValid(), name);
     out << section.dump();
     return {};
 }
 
-// verify [SECTION]...: one line per section; failures are collected so that every section is
-// checked and reported, and the lines are written only when none failed.
+// Checks the signature with the key of --key, if given, for verify: the line "Signature:
+// verified" added to `lines`, or its failure to `outcome`. A key that cannot be used fails the
+// whole command.
+void verifySignature(const Invocation& invocation, std::istream& data, std::string& lines,
+                     Outcome& outcome) {
+    if (!invocation.publicKey) {
+        return;
+    }
+    const PublicKey key = PublicKey::read(*invocation.publicKey);
+    try {
+        requireSignature(data, key);
+        lines += std::string(kSignatureSection) + ": verified\n";
+    } catch (const Failure& failure) {
+        outcome.failures.push_back(failure.what());
+    } catch (const std::invalid_argument& error) {
+        outcome.failures.push_back(std::string(kSignatureSection) + ": " + messageOf(error));
+    }
+}
+
+// verify [SECTION]...: one line per section, after the signature's with --key; failures are
+// collected so that every section is checked and reported, and the lines are written only when
+// none failed.
 Outcome verify(const Invocation& invocation, std::istream& data, std::ostream& out) {
     std::vector<std::string> names = invocation.arguments;
     if (names.empty()) {
@@ -120,6 +152,7 @@ Outcome verify(const Invocation& invocation, std::istream& data, std::ostream& o
 
     Outcome outcome;
     std::string lines;
+    verifySignature(invocation, data, lines, outcome);
     for (const std::string& name : names) {
         try {
             const Section section(data, name);
@@ -169,9 +202,14 @@ Outcome runCommand(const Invocation& invocation, std::istream& data, std::ostrea
         return verify(invocation, data, out);
     case Command::kSum:
         return sum(invocation, data, out);
-    case Command::kSeal:
-        out << seal(data, invocation.arguments, invocation.imageSize);
+    case Command::kSeal: {
+        std::optional<PrivateKey> key;
+        if (invocation.signingKey) {
+            key = PrivateKey::read(*invocation.signingKey);
+        }
+        out << seal(data, invocation.arguments, invocation.imageSize, key ? &*key : nullptr);
         return {};
+    }
     }
     return {};
 }

@@ -41,7 +41,10 @@ constexpr CommandRule kCommandRules[] = {
     {"seal", Command::kSeal, "SECTION", 0, kAnyNumber, false, false, false, true, true},
 };
 
-constexpr int kSizeOption = 256; // --size has no letter
+// The long options without a letter.
+constexpr int kSizeOption = 256;
+constexpr int kKeyOption = 257;
+constexpr int kSignKeyOption = 258;
 constexpr std::size_t kKibibyte = 1024;
 constexpr std::size_t kMebibyte = 1024 * 1024;
 
@@ -58,6 +61,8 @@ constexpr option kLongOptions[] = {
     {"shell", no_argument, nullptr, 's'},
     {"prefix", required_argument, nullptr, 'p'},
     {"size", required_argument, nullptr, kSizeOption}, // long only: seal's
+    {"key", required_argument, nullptr, kKeyOption},
+    {"sign-key", required_argument, nullptr, kSignKeyOption},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -153,6 +158,15 @@ std::size_t imageSize(const std::string& text) {
     return count * unit;
 }
 
+// Returns the key file `path` given with `option`. Throws the usage failure when it is empty,
+// which names no file.
+std::string keyFile(const char* option, const std::string& path) {
+    if (path.empty()) {
+        usageError(std::string(option) + " needs the name of a key file");
+    }
+    return path;
+}
+
 // Sets the output format to `format`, unless another one was already chosen.
 void chooseFormat(Invocation& invocation, Format format) {
     if (invocation.format != Format::kText && invocation.format != format) {
@@ -191,6 +205,12 @@ std::vector<std::string> parseOptions(int argc, char* argv[], Invocation& invoca
         case kSizeOption:
             invocation.imageSize = imageSize(optarg);
             break;
+        case kKeyOption:
+            invocation.publicKey = keyFile("--key", optarg);
+            break;
+        case kSignKeyOption:
+            invocation.signingKey = keyFile("--sign-key", optarg);
+            break;
         case 'h':
             invocation.help = true;
             break;
@@ -215,6 +235,22 @@ const CommandRule& findCommand(const std::string& name) {
         }
     }
     usageError("unknown command \"" + name + "\"");
+}
+
+// Checks --key and --sign-key against the command of `rule`. The public key checks the
+// signature of the sums, so with get, list and dump it needs --require-checksum: without it,
+// data that no sum protects would be given out as if the key had vouched for it.
+void checkKeys(const Invocation& invocation, const CommandRule& rule) {
+    const std::string command = rule.name;
+    if (invocation.publicKey && !rule.takesRequireChecksum && rule.command != Command::kVerify) {
+        usageError("--key does not apply to " + command);
+    }
+    if (invocation.publicKey && rule.takesRequireChecksum && !invocation.requireChecksum) {
+        usageError("--key needs --require-checksum with " + command);
+    }
+    if (invocation.signingKey && rule.command != Command::kSeal) {
+        usageError("--sign-key does not apply to " + command);
+    }
 }
 
 // Checks the options and the number of arguments against what the command of `rule` takes.
@@ -243,6 +279,7 @@ void checkAgainstRule(const Invocation& invocation, const CommandRule& rule) {
     if (invocation.imageSize && !rule.takesSize) {
         usageError("--size does not apply to " + command);
     }
+    checkKeys(invocation, rule);
     for (const std::string& name : invocation.arguments) {
         const std::string problem = rule.recordsSums ? checksumNameProblem(name) : "";
         if (!problem.empty()) {
@@ -289,10 +326,12 @@ std::string helpText() {
            "  sum SECTION          print the SECTIONType and SECTIONSum lines that record the\n"
            "                       sum of SECTION in the Checksum section\n"
            "  seal [SECTION]...    print the complete factory data made from the draft read:\n"
-           "                       the draft up to its end of data without its Checksum\n"
-           "                       section, a new one with the sum of each SECTION (default:\n"
-           "                       every section, in order), and EndOfData; nothing is printed\n"
-           "                       unless it reads back with the same texts and verified sums\n"
+           "                       the draft up to its end of data without its Checksum and\n"
+           "                       Signature sections, a new Checksum section with the sum of\n"
+           "                       each SECTION (default: every section, in order), with\n"
+           "                       --sign-key a Signature section, and EndOfData; nothing is\n"
+           "                       printed unless it reads back with the same texts, verified\n"
+           "                       sums and a signature that the public half accepts\n"
            "\n"
            "Options:\n"
            "  -f, --file=PATH         read PATH instead of " +
@@ -301,6 +340,9 @@ std::string helpText() {
            "                          - reads standard input\n"
            "  -r, --require-checksum  get, list, dump: fail unless a sum is recorded for the\n"
            "                          section and matches it\n"
+           "      --key=PUBKEY        verify, and get, list, dump with -r: also fail unless the\n"
+           "                          Checksum section is signed with the Ed25519 public key\n"
+           "                          in the PEM file PUBKEY\n"
            "  -j, --json              get, list: print one JSON object; an absent key is null,\n"
            "                          and bytes that are not UTF-8 become U+FFFD\n"
            "  -s, --shell             list: print NAME='value' lines for a POSIX shell, to use as\n"
@@ -318,6 +360,8 @@ std::string helpText() {
            "      --size=BYTES        seal: fill up to BYTES, at most 16M, with 0xff (erased\n"
            "                          flash), failing when the data does not fit; K: KiB,\n"
            "                          M: MiB\n"
+           "      --sign-key=KEY      seal: sign the Checksum section with the Ed25519 private\n"
+           "                          key in the PEM file KEY (/dev/fd/N: read from descriptor N)\n"
            "  -h, --help              print this help and exit\n"
            "  -V, --version           print the version and exit\n"
            "Options may also follow the command and its arguments. Every word after -- is an\n"
@@ -328,8 +372,9 @@ std::string helpText() {
            "\n"
            "Exit status:\n"
            "  0  success\n"
-           "  1  the data cannot be read, is malformed, fails verification, or cannot be sealed\n"
-           "  2  usage error\n"
+           "  1  the data cannot be read, is malformed, fails verification, or cannot be sealed;\n"
+           "     with --key: the signature is missing, malformed or wrong\n"
+           "  2  usage error, or a key file that cannot be read or used\n"
            "  3  get: a key is absent\n"
            "  4  verify, or --require-checksum: no sum is recorded for a section\n"
            "Standard output gets data only, and nothing when the command fails; every\n"

@@ -5,6 +5,7 @@
 
 #include "checksum_names.hpp"
 #include "section_index.hpp"
+#include "signature.hpp"
 #include "status.hpp"
 
 #include <tzo/factoryinfo.hpp>
@@ -59,11 +60,16 @@ bool isEndMarker(const std::string& line, const std::string& name) {
            line.compare(prefixSize, name.size(), name) == 0;
 }
 
+// Returns true for the sections that seal writes anew, and leaves out of the draft.
+bool isSealedAnew(const std::string& name) {
+    return name == kChecksumSection || name == kSignatureSection;
+}
+
 // Returns the draft read from the start of `in` line by line, as the library reads lines, up
 // to its end of data, in one pass: its lines, its sections as readers find them, and its
 // sections as they stand, where a begin marker outside a section starts one, and inside, only
-// its own end marker ends it. Throws Failure when a Checksum section, which is left out of the
-// result, is not ended; a failed read of `in` leaves with the stream's own exception.
+// its own end marker ends it. Throws Failure when a Checksum or Signature section, which is left
+// out of the result, is not ended; a failed read of `in` leaves with the stream's own exception.
 Draft readDraft(std::istream& in) {
     in.clear();
     in.seekg(0);
@@ -92,8 +98,8 @@ Draft readDraft(std::istream& in) {
             inSection = true;
         }
     }
-    if (inSection && draft.sections.back().name == kChecksumSection) {
-        sealError(std::string(kChecksumSection) + ": section not ended before the end of the " +
+    if (inSection && isSealedAnew(draft.sections.back().name)) {
+        sealError(draft.sections.back().name + ": section not ended before the end of the " +
                   "draft's data; dropping it would drop every line after it");
     }
     return draft;
@@ -107,7 +113,7 @@ std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::
     std::vector<std::string> all = names;
     if (names.empty()) {
         for (const DraftSection& section : draft.sections) {
-            if (section.name != kChecksumSection) {
+            if (!isSealedAnew(section.name)) {
                 all.push_back(section.name);
             }
         }
@@ -164,13 +170,14 @@ void requireSameForReaders(const Draft& draft, const DraftSection& section) {
     }
 }
 
-// Returns the lines of `draft` up to its end of data without its Checksum sections.
-std::string linesWithoutChecksum(const Draft& draft) {
+// Returns the lines of `draft` up to its end of data without its Checksum and Signature
+// sections.
+std::string linesWithoutOldSeal(const Draft& draft) {
     const std::string& lines = draft.readers.data();
     std::string kept;
     std::size_t from = 0;
     for (const DraftSection& section : draft.sections) {
-        if (section.name == kChecksumSection) {
+        if (isSealedAnew(section.name)) {
             kept.append(lines, from, section.begin - from);
             from = section.end;
         }
@@ -181,8 +188,8 @@ std::string linesWithoutChecksum(const Draft& draft) {
 // Reads `image` back as a device's readers read it: through FactoryData, the 16 MiB bound
 // included, finding each section as they do. Throws Failure unless readers find there the
 // Checksum section with the text `checksums`, and every section that readers of `draft` find,
-// but its Checksum section, with the text that they find in the draft. The sums then verify:
-// each was computed from the text that readers find.
+// but its Checksum and Signature sections, with the text that they find in the draft. The sums
+// then verify: each was computed from the text that readers find.
 void requireReadBack(const Draft& draft, const std::string& image, const std::string& checksums) {
     FactoryData data(image.data(), image.size());
     SectionIndex sealed;
@@ -198,7 +205,7 @@ void requireReadBack(const Draft& draft, const std::string& image, const std::st
                   kBeginPrefix + kChecksumSection + " inside an earlier section?");
     }
     for (const SectionIndex::Found& section : draft.readers.sections()) {
-        if (section.ended && section.name != kChecksumSection &&
+        if (section.ended && !isSealedAnew(section.name) &&
             sealed.text(section.name) != draft.readers.text(section)) {
             sealError(section.name + ": would not read back from the sealed data as readers of " +
                       "the draft read it; is a line " + kBeginPrefix + section.name +
@@ -208,10 +215,21 @@ void requireReadBack(const Draft& draft, const std::string& image, const std::st
     }
 }
 
+// Throws Failure unless the signature in `image` verifies with `key` as on a device, read
+// through FactoryData.
+void requireSignatureReadBack(const std::string& image, const PublicKey& key) {
+    FactoryData data(image.data(), image.size());
+    try {
+        requireSignature(data.stream(), key);
+    } catch (const Failure& failure) {
+        sealError(failure.what() + std::string(" in the sealed data"));
+    }
+}
+
 } // namespace
 
 std::string seal(std::istream& draftData, const std::vector<std::string>& names,
-                 std::optional<std::size_t> size) {
+                 std::optional<std::size_t> size, const PrivateKey* signingKey) {
     const Draft draft = readDraft(draftData);
     std::string checksums;
     for (const std::string& name : namesToSeal(draft, names)) {
@@ -220,9 +238,11 @@ std::string seal(std::istream& draftData, const std::vector<std::string>& names,
         checksums += checksumEntries(name, std::string(draft.text(section)));
     }
 
-    // The new Checksum section: the one place where the sealed data gains lines.
-    std::string image = linesWithoutChecksum(draft) + kBeginPrefix + kChecksumSection + '\n' +
-                        checksums + kEndPrefix + kChecksumSection + '\n' + kDataEndLine + '\n';
+    // The new Checksum and Signature sections: the one place where the sealed data gains lines.
+    const std::string signature = signingKey ? signatureSection(*signingKey, checksums) : "";
+    std::string image = linesWithoutOldSeal(draft) + kBeginPrefix + kChecksumSection + '\n' +
+                        checksums + kEndPrefix + kChecksumSection + '\n' + signature +
+                        kDataEndLine + '\n';
     if (size && image.size() > *size) {
         sealError("the sealed data takes " + std::to_string(image.size()) +
                   " bytes and does not fit in " + std::to_string(*size));
@@ -230,6 +250,9 @@ std::string seal(std::istream& draftData, const std::vector<std::string>& names,
 
     // Read back before the fill, which follows EndOfData, where every reader stops.
     requireReadBack(draft, image, checksums);
+    if (signingKey) {
+        requireSignatureReadBack(image, signingKey->publicKey());
+    }
     if (size) {
         image.append(*size - image.size(), kErasedByte);
     }

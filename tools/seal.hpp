@@ -11,21 +11,24 @@
 
 namespace tzo::factoryinfo::tool {
 
+class PrivateKey;
+
 // Returns the factory data made from the draft read from `draft`: the draft up to its end of
-// data, byte for byte but without its Checksum sections (a last line without LF gets one); a
-// new Checksum section with the entries of each section of `names`, or of every section but
-// Checksum in the order they stand when `names` is empty; and the line EndOfData. With `size`,
-// the erased-flash byte 0xff follows up to `size` bytes. The draft is read once, and the time
-// taken grows with its size alone, however many sections it holds.
+// data, byte for byte but without its Checksum and Signature sections (a last line without LF
+// gets one); a new Checksum section with the entries of each section of `names`, or of every
+// section but Checksum and Signature in the order they stand when `names` is empty; with
+// `signingKey`, a Signature section that signs it; and the line EndOfData. With `size`, the
+// erased-flash byte 0xff follows up to `size` bytes. The draft is read once, and the time taken
+// grows with its size alone, however many sections it holds.
 // Throws Failure (kDataError), naming the section, when a section to seal is missing, not
 // ended, has a name no sum can be recorded for, or is not the one that readers of the draft
 // take; when readers would not find in the result the new Checksum section, or any section
-// that they find in the draft, as written; when the draft's lines end with CR LF; and when the
-// result does not fit in `size` bytes, or is more than readers read (16 MiB). A failed read of
-// `draft` leaves with its own exception; a section too large to checksum throws
-// std::invalid_argument.
+// that they find in the draft, as written; when the signature would not verify there with the
+// public half of `signingKey`; when the draft's lines end with CR LF; and when the result does
+// not fit in `size` bytes, or is more than readers read (16 MiB). A failed read of `draft`
+// leaves with its own exception; a section too large to checksum throws std::invalid_argument.
 std::string seal(std::istream& draft, const std::vector<std::string>& names,
-                 std::optional<std::size_t> size);
+                 std::optional<std::size_t> size, const PrivateKey* signingKey = nullptr);
 
 } // namespace tzo::factoryinfo::tool
 

@@ -75,6 +75,13 @@ expect "damaged" 1 "tzo-factoryinfo: RadioCalibration: Calculated checksum do no
 provided one" tzo-factoryinfo --file /dev/mtd/by-label/DAMAGED verify RadioCalibration
 expect "erased" 1 "tzo-factoryinfo: End of data reached before finding factory info" \
     tzo-factoryinfo --file /dev/mtd/by-label/ERASED get SerialNumber
+key=/usr/share/tzo-gw-factoryinfo/factory.pub
+expect "verify --key" 0 "Signature: verified
+Factoryinfo: verified
+RadioCalibration: verified" tzo-factoryinfo verify --key $key Factoryinfo RadioCalibration
+expect "get --key" 0 "GW4-9" tzo-factoryinfo --require-checksum --key $key get SerialNumber
+expect "unsigned --key" 1 "tzo-factoryinfo: Signature: no Signature section, *" \
+    tzo-factoryinfo --file /dev/mtd/by-label/DAMAGED verify --key $key Factoryinfo
 expect "device tests" 0 "*PASSED  ] [1-9]* test*" \
     env TZO_FACTORYINFO_BOARD=1 factoryinfo-tests --gtest_filter='FactoryDevice.*'
 kill "$mdev" && rm -r /dev/mtd

@@ -91,6 +91,14 @@ grave=$(seq -f 'Grave%05g' 0 2299)$'\n'
 # The initramfs: busybox, udevd, nandwrite, the installed build, the device tests, the modules
 # and the libraries they need.
 cmake --build "$build" -j2 >/dev/null
+# FACTORY sealed again and signed as a station does it, with a key pair from openssl genpkey and
+# seal --sign-key (the armhf tool, under qemu-arm); the board gets the public key where a device
+# image ships it.
+openssl genpkey -algorithm ed25519 -out station.pem
+mkdir -p root/usr/share/tzo-gw-factoryinfo
+openssl pkey -in station.pem -pubout -out root/usr/share/tzo-gw-factoryinfo/factory.pub
+printf %s "$data" | qemu-arm "$build/tools/tzo-factoryinfo" --file - seal --size 64K \
+    --sign-key station.pem | dd of=flash.img bs=64K seek=1 conv=notrunc status=none
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 cp "$build/tests/factoryinfo-tests" root/usr/bin/
 cp root/usr/share/tzo-gw-factoryinfo/mdev.conf root/etc/mdev.conf
