@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the tzo-factoryinfo program where only the program itself shows a fault: reading its real
 # standard input or a pipe (one without end too), and writing to a standard output that fails.
-# Checks the exit status, standard output byte for byte, and standard error.
+# Checks the exit status, standard output byte for byte, and standard error. With
+# TZO_WITHOUT_SIGNATURES set, also that a tool built so refuses the options of keys.
 #
 #   tzo_factoryinfo_test.sh SAMPLE SCRATCH-DIR TOOL-COMMAND...
 #
@@ -80,6 +81,16 @@ for ((i = 0; i < 20000; i++)); do printf 'BeginOfS%d\nEndOfS%d\n' "$i" "$i"; don
 timeout 10 "${tool[@]}" --file "$scratch/draft" seal 2>"$scratch/err" >"$scratch/sealed" &&
     "${tool[@]}" --file "$scratch/sealed" verify S0 S19999 >"$scratch/out" 2>>"$scratch/err"
 expect "seal: 20,000 sections in less than 10 s" 0 $'S0: verified\nS19999: verified\n' ""
+
+# A tool built without signatures refuses a key before it looks for the file.
+if [[ -n ${TZO_WITHOUT_SIGNATURES:-} ]]; then
+    for option in --key --sign-key; do
+        command=verify && [[ $option == --sign-key ]] && command=seal
+        "${tool[@]}" --file "$sample" $command $option /nonexistent >"$scratch/out" 2>"$scratch/err"
+        expect "$option, built without signatures" 2 "" \
+            "tzo-factoryinfo: $option: this tzo-factoryinfo is built without signatures"$'\n'
+    done
+fi
 
 ((failures == 0)) || {
     echo "$failures failed"
