@@ -3,10 +3,9 @@
 //   print-factory-info FILE
 //
 // On a device, FactoryInfo() reads "/dev/mtd/by-label/FACTORY" itself; this example reads a
-// file instead so that it runs anywhere.
+// file instead, the same way, so that it runs anywhere.
 #include <tzo/factoryinfo.hpp>
 
-#include <fstream>
 #include <iostream>
 #include <stdexcept>
 
@@ -16,19 +15,19 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::ifstream file(argv[1], std::ios_base::in | std::ios_base::binary);
-    if (!file) {
-        std::cerr << "print-factory-info: cannot open " << argv[1] << '\n';
-        return 1;
-    }
-
     try {
-        const tzo::factoryinfo::FactoryInfo info(file);
+        tzo::factoryinfo::FactoryData file(argv[1]);
+        const tzo::factoryinfo::FactoryInfo info(file.stream());
         std::cout << "Serial number:     " << info["SerialNumber"] << '\n'
                   << "MAC address:       " << info["MacAddress"] << '\n'
                   << "Hardware revision: " << info["HardwareRevision"] << '\n'
                   << "Checksum:          "
                   << (info.isChecksumValid() ? "verified" : "none recorded") << '\n';
+    } catch (const tzo::factoryinfo::ReadError& error) {
+        const std::string cause = error.cause();
+        std::cerr << "print-factory-info: " << error.what() << (cause.empty() ? "" : ": ") << cause
+                  << '\n';
+        return 1;
     } catch (const std::invalid_argument& error) {
         std::cerr << "print-factory-info: " << error.what() << '\n';
         return 1;

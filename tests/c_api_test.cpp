@@ -1,6 +1,6 @@
 // The C API where the cases do not take it (they compare it with the C++ API on every case's
-// data, tests/c_api_cases.hpp): its codes and their messages, files and the causes of their
-// failures, the arguments it refuses, and what is too much for it.
+// data, tests/c_api_cases.hpp): its codes and their messages, the arguments it refuses, and what
+// is too much for it. The device test reads the device through it, and the causes of failures.
 #include <tzo/factoryinfo.h>
 
 #include <gtest/gtest.h>
@@ -58,6 +58,8 @@ TEST(CApi, EveryCodeHasItsMessageAndEveryMessageItsCode) {
     EXPECT_EQ(messages.size(), std::size(kCodes) + 1);
     EXPECT_STREQ(tzo_fi_message(-1), "unknown error code");
     EXPECT_STREQ(tzo_fi_message(15), "unknown error code");
+    EXPECT_STREQ(tzo_fi_cause(EBADMSG), "uncorrectable ECC error"); // the others: the device test
+    EXPECT_STREQ(tzo_fi_cause(0), "");
 
     std::ostringstream header;
     header << std::ifstream(TZO_MESSAGES_HEADER).rdbuf();
@@ -67,39 +69,6 @@ TEST(CApi, EveryCodeHasItsMessageAndEveryMessageItsCode) {
     for (std::sregex_iterator next(text.begin(), text.end(), definition), end; next != end; ++next)
         defined.insert((*next)[1]);
     EXPECT_EQ(defined, messages);
-}
-
-// A path is read as the device is; a failure to open or read it gives the errno of the call.
-TEST(CApi, ReadsAFileByPathAndGivesTheCauseOfAFailure) {
-    const tzo_fi_source sample = {TZO_SAMPLE, nullptr, 0};
-    tzo_fi_info* info = kUnsetInfo;
-    int errorNumber = -1;
-    ASSERT_EQ(tzo_fi_info_read(&sample, &info, &errorNumber), TZO_FI_OK);
-    const char* value = nullptr;
-    std::size_t size = 0;
-    EXPECT_EQ(tzo_fi_info_get(info, "SerialNumber", 12, &value, &size), 1);
-    EXPECT_EQ(std::string(value, size), "GW4-2026-004711");
-    EXPECT_EQ(tzo_fi_info_verified(info), 1);
-    EXPECT_EQ(errorNumber, 0);
-    tzo_fi_info_free(info);
-
-    const struct {
-        const char* path;
-        int code, errorNumber;
-        const char* cause;
-    } failures[] = {{"/nonexistent/factory", 1, ENOENT, "No such file or directory"},
-                    {"/", 2, EISDIR, "Is a directory"}};
-    for (const auto& failure : failures) {
-        const tzo_fi_source source = {failure.path, nullptr, 0};
-        tzo_fi_section* section = kUnsetSection;
-        EXPECT_EQ(tzo_fi_section_read(&source, "Factoryinfo", 11, &section, &errorNumber),
-                  failure.code);
-        EXPECT_EQ(section, nullptr);
-        EXPECT_EQ(errorNumber, failure.errorNumber);
-        EXPECT_STREQ(tzo_fi_cause(errorNumber), failure.cause);
-    }
-    EXPECT_STREQ(tzo_fi_cause(EBADMSG), "uncorrectable ECC error");
-    EXPECT_STREQ(tzo_fi_cause(0), "");
 }
 
 // A null pointer where a result goes, or for bytes of some length, is refused before anything is

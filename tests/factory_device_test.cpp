@@ -170,17 +170,6 @@ TEST(FactoryDevice, ReadsEachByteOnceUpToTheDataAndAtMost16MiB) {
     unlink(path);
 }
 
-// The data rewritten in place, to `next`, once a reader has read some of it.
-struct RewrittenData : std::stringbuf {
-    std::string next;
-    pos_type seekoff(off_type offset, std::ios_base::seekdir from,
-                     std::ios_base::openmode which) override {
-        if (gptr() != eback())
-            str(next);
-        return std::stringbuf::seekoff(offset, from, which);
-    }
-};
-
 // Data given in pieces, each one read: an empty piece is an end of the data, after which a FIFO
 // written to again, or a file appended to, gives more.
 struct Pieces : detail::Source {
@@ -194,36 +183,22 @@ struct Pieces : detail::Source {
     }
 };
 
-// A half-written serial number must not pass as verified by the sum of the data replacing it,
-// nor may a later pass over the same data, or a later object on it, find data where an earlier
-// one saw the end.
+// Each byte is read once (see above), so a construction sees one version of data rewritten while
+// it reads; nor may a later pass over the data, or a later object on it, find data where an
+// earlier one saw the end: a summed section added meanwhile, whose wrong sum would throw.
 TEST(FactoryDevice, AConstructionSeesOneVersionOfTheData) {
-    const auto version = [](const std::string& serial, const std::string& sum) {
-        return "BeginOfFactoryinfo\nSerialNumber=" + serial +
-               "\nEndOfFactoryinfo\nBeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=" +
-               sum + "\nEndOfChecksum\n";
-    };
-    RewrittenData source;
-    // The new number half-written, the old one's sum; then the new number and its sum.
-    source.str(version("GW4-", "95a2ddea326919a033cc77b61a538b8e956aec9e0f86359de5ee350de493d667"));
-    source.next =
-        version("GW4-2", "e0463618e11de56b35822314b0ab31e0bed1c5ab97e50d625a8c77baca264ed8");
-    test::StreamSource reader(source);
-    detail::ReadOnceStream rewritten(reader);
-    const auto read = [](detail::ReadOnceStream& once) {
-        return test::outcomeOf("", [&](std::istream&) {
-            const FactoryInfo info(once.stream());
-            return info["SerialNumber"] + (info.isChecksumValid() ? " verified" : "");
-        });
-    };
-    EXPECT_EQ(read(rewritten), "!Calculated checksum do not match the provided one");
-
     Pieces grown;
     grown.pieces = {"BeginOfFactoryinfo\nSerialNumber=GW4-2\nEndOfFactoryinfo\n", "",
                     "BeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=0\nEndOfChecksum\n"};
     detail::ReadOnceStream ended(grown);
-    EXPECT_EQ(read(ended), "GW4-2");
-    EXPECT_EQ(read(ended), "GW4-2"); // as the tool's verify reads several sections
+    for (int object = 0; object < 2; ++object) // as the tool's verify reads several sections
+        EXPECT_EQ(test::outcomeOf("",
+                                  [&](std::istream&) {
+                                      const FactoryInfo info(ended.stream());
+                                      return info["SerialNumber"] +
+                                             (info.isChecksumValid() ? " verified" : "");
+                                  }),
+                  "GW4-2");
 }
 
 } // namespace

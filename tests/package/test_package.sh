@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs a build tree into a scratch prefix and builds and runs the consumer programs against
-# the installed files, each through the CMake package and through pkg-config: the C++ one, and
-# the C one (C99, warnings as errors) with a C compiler alone; then runs the installed tool.
+# Installs a build tree into a scratch prefix and builds the examples against the installed
+# files, each through the CMake package and through pkg-config: the C++ one, and the C one (C99,
+# warnings as errors) with a C compiler alone; each must print the sample's identity. Then runs
+# the Python example and the installed tool.
 #
 #   test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]
 #
@@ -18,7 +19,8 @@
 set -euo pipefail
 
 build=${1:?usage: test_package.sh BUILD-DIR SOURCE-DIR CXX CXX-FLAGS [LIBDIR]}
-source=$2/consumer c_source=$2/c-consumer sample=$2/../../examples/factory-data.txt
+source=$2/consumer c_source=$2/c-consumer examples=$2/../../examples
+sample=$examples/factory-data.txt
 cxx=$3
 read -r -a flags <<<"$4"
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
@@ -64,7 +66,15 @@ run_consumer() {
         "${emulator[@]}" "$@"
 }
 
-echo "=== consumer through the CMake package"
+# Each consumer is an example, which must print the sample's identity.
+expected=$'Serial number:     GW4-2026-004711\nMAC address:       00:1A:2B:3C:4D:5E\n'\
+$'Hardware revision: C2\nChecksum:          verified'
+check_consumer() {
+    local said
+    said=$(run_consumer "$1" "$sample") && echo "$said" && [[ $said == "$expected" ]]
+}
+
+echo "=== the C++ example through the CMake package"
 cmake -S "$source" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${flags[*]}" "${toolchain_args[@]}" \
     "${crypto_args[@]}"
@@ -72,31 +82,32 @@ cmake -S "$source" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
 grep -qx "tzo-gw-factoryinfo_DIR:PATH=$prefix/$libdir/cmake/tzo-gw-factoryinfo" \
     "$scratch/cmake/CMakeCache.txt"
 cmake --build "$scratch/cmake"
-run_consumer "$scratch/cmake/consumer"
+check_consumer "$scratch/cmake/consumer"
 
-echo "=== C consumer through the CMake package"
+echo "=== the C example through the CMake package, in a project of C alone"
 cmake -S "$c_source" -B "$scratch/c-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_C_FLAGS="${flags[*]}" "${toolchain_args[@]}" "${crypto_args[@]}"
 cmake --build "$scratch/c-cmake"
-run_consumer "$scratch/c-cmake/c-consumer" "$sample"
+check_consumer "$scratch/c-cmake/c-consumer"
 
-echo "=== consumers through pkg-config"
+echo "=== both examples through pkg-config"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 pkg-config --print-errors --exists 'tzo-gw-factoryinfo >= 0.3'
 read -r -a pc_flags <<<"$(pkg-config "${pc_relocate[@]}" --cflags --libs tzo-gw-factoryinfo)"
-"$cxx" "${flags[@]}" "$source/consumer.cpp" "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/consumer-pc"
-run_consumer "$scratch/consumer-pc"
+"$cxx" "${flags[@]}" "$examples/print_factory_info.cpp" "${pc_flags[@]}" "${crypto_link[@]}" \
+    -o "$scratch/consumer-pc"
+check_consumer "$scratch/consumer-pc"
 cc=$(cat "$scratch/c-cmake/c-compiler") # the C consumer's, the cross compiler in a cross build
-"$cc" -std=c99 -Wall -Wextra -Werror -pedantic "${flags[@]}" "$c_source/consumer.c" \
+"$cc" -std=c99 -Wall -Wextra -Werror -pedantic "${flags[@]}" "$examples/print_factory_info.c" \
     "${pc_flags[@]}" "${crypto_link[@]}" -o "$scratch/c-consumer-pc"
-run_consumer "$scratch/c-consumer-pc" "$sample"
+check_consumer "$scratch/c-consumer-pc"
 
 # The Python example loads the installed library by its soname, as on a station; Python cannot
 # load one built for another machine or with sanitizers.
 if ((${#emulator[@]} == 0)) && [[ " ${flags[*]} " != *-fsanitize* ]]; then
     echo "=== Python example"
     said=$(LD_LIBRARY_PATH=$prefix/$libdir${crypto_path:+:$crypto_path} python3 \
-        "$2/../../examples/python/tzo_factoryinfo.py" "$sample" RadioCalibration)
+        "$examples/python/tzo_factoryinfo.py" "$sample" RadioCalibration)
     echo "$said"
     grep -qx "RadioCalibration: verified" <<<"$said"
 fi

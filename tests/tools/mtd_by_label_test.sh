@@ -28,12 +28,8 @@ expect() {
     actual=$(cd "$scratch/dev/mtd/by-label" && for link in * .*; do
         [[ -L $link ]] && printf '%q>%s\n' "$link" "$(readlink "$link")"
     done)
-    if [[ $actual == "$2" ]]; then
-        echo "ok   $1"
-        return
-    fi
-    failures=$((failures + 1))
-    echo "FAIL $1:"$'\n'"$actual"
+    [[ $actual == "$2" ]] && echo "ok   $1" && return
+    failures=$((failures + 1)) && echo "FAIL $1:"$'\n'"$actual"
 }
 
 partition 1 FACTORY

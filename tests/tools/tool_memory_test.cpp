@@ -2,7 +2,7 @@
 // fit, each key as short as keys can be while they differ and every output takes them (letters,
 // digits, _), each value empty. For each command, the peak memory of the process (getrusage's
 // maxrss, through wait4), less that of a run on a few bytes, must stay within LIMIT times the
-// data's size.
+// data's size. A C++ program, small itself: a child's peak counts the memory of its parent.
 //
 //   tool_memory_test BYTES LIMIT SCRATCH-DIR TOOL-COMMAND...
 //
@@ -24,48 +24,38 @@ namespace {
 // ... "z", "00", "01"... each with an empty value.
 void writeShortestPairs(const std::string& path, std::size_t size) {
     const std::string digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
-    const std::string head = "BeginOfFactoryinfo\n";
+    std::string data = "BeginOfFactoryinfo\n", key;
     const std::string tail = "EndOfFactoryinfo\n";
-    std::string data = head;
-    std::vector<std::size_t> key; // the digits of the next key
     while (data.size() + key.size() + 2 + tail.size() <= size) {
-        for (const std::size_t digit : key) {
-            data += digits[digit];
-        }
-        data += "=\n";
-        std::size_t at = key.size();
-        while (at > 0 && ++key[at - 1] == digits.size()) {
-            key[--at] = 0;
-        }
-        if (at == 0) {
-            key.insert(key.begin(), 0); // every key of this length is taken
-        }
+        data += key + "=\n";
+        std::size_t at = key.size(); // the next key: the last digit that can grow grows
+        while (at > 0 && key[at - 1] == digits.back())
+            key[--at] = digits.front();
+        if (at == 0)
+            key.insert(key.begin(), digits.front()); // every key of this length is taken
+        else
+            key[at - 1] = digits[digits.find(key[at - 1]) + 1];
     }
     std::ofstream(path, std::ios_base::binary) << data << tail;
 }
 
-// Runs `command` with its standard output discarded. Returns its peak memory in KiB, or -1 when
+// Returns the peak memory in KiB of `command` run with its standard output discarded, or -1 when
 // it did not exit with status 0.
-long peakKibibytes(const std::vector<std::string>& command) {
+long peakKibibytes(std::vector<std::string> command) {
     std::vector<char*> argv;
-    for (const std::string& word : command) {
-        argv.push_back(const_cast<char*>(word.c_str()));
-    }
+    for (std::string& word : command)
+        argv.push_back(word.data());
     argv.push_back(nullptr);
     const pid_t child = fork();
     if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
         execvp(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
     rusage usage{};
-    if (child == -1 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        return -1;
-    }
-    return usage.ru_maxrss;
+    const bool ran = child != -1 && wait4(child, &status, 0, &usage) == child;
+    return ran && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
 }
 
 } // namespace
@@ -77,33 +67,29 @@ int main(int argc, char* argv[]) {
     }
     const std::size_t size = std::strtoul(argv[1], nullptr, 10);
     const double limit = std::strtod(argv[2], nullptr);
-    const std::string scratch = argv[3];
-    const std::vector<std::string> tool(argv + 4, argv + argc);
-    const std::string pairs = scratch + "/shortest-pairs.txt";
-    const std::string few = scratch + "/few-bytes.txt";
+    const std::string pairs = std::string(argv[3]) + "/shortest-pairs.txt";
+    const std::string few = std::string(argv[3]) + "/few-bytes.txt";
     writeShortestPairs(pairs, size);
     writeShortestPairs(few, 64);
-
-    const auto run = [&](const std::string& file, const std::vector<std::string>& words) {
-        std::vector<std::string> command = tool;
+    const auto run = [&](const std::string& file, std::vector<std::string> words) {
+        std::vector<std::string> command(argv + 4, argv + argc);
         command.insert(command.end(), {"--file", file});
         command.insert(command.end(), words.begin(), words.end());
         return peakKibibytes(command);
     };
     const long base = run(few, {"get", "0"});
-    int failures = base < 0 ? 1 : 0;
-    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
-             {"get", "0"}, {"list"}, {"--shell", "list"}, {"--json", "list"}}) {
-        const long peak = run(pairs, words);
-        std::string label;
-        for (const std::string& word : words) {
-            label += (label.empty() ? "" : " ") + word;
-        }
+    int failures = base < 0;
+    for (const char* words : {"get 0", "list", "--shell list", "--json list"}) {
+        const std::string line = words;
+        const std::size_t blank = line.find(' ');
+        const long peak = blank == std::string::npos
+                              ? run(pairs, {line})
+                              : run(pairs, {line.substr(0, blank), line.substr(blank + 1)});
         const double multiple = static_cast<double>(peak - base) * 1024 / static_cast<double>(size);
         const bool ok = base >= 0 && peak >= 0 && multiple <= limit;
-        failures += ok ? 0 : 1;
+        failures += !ok;
         std::printf("%s %-12s %ld KiB peak, %ld KiB for the few bytes: %.1f times the data\n",
-                    ok ? "ok  " : "FAIL", label.c_str(), peak, base, multiple);
+                    ok ? "ok  " : "FAIL", words, peak, base, multiple);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the tzo-factoryinfo program where only the program itself shows a fault: reading its real
 # standard input or a pipe (one without end too), and writing to a standard output that fails.
-# Checks the exit status, standard output byte for byte, and standard error.
+# Checks the exit status, standard output byte for byte, and standard error. Set
+# TZO_WITHOUT_SIGNATURES for a tool built without signatures.
 #
 #   tzo_factoryinfo_test.sh SAMPLE SCRATCH-DIR TOOL-COMMAND...
 #
@@ -80,6 +81,36 @@ for ((i = 0; i < 20000; i++)); do printf 'BeginOfS%d\nEndOfS%d\n' "$i" "$i"; don
 timeout 10 "${tool[@]}" --file "$scratch/draft" seal 2>"$scratch/err" >"$scratch/sealed" &&
     "${tool[@]}" --file "$scratch/sealed" verify S0 S19999 >"$scratch/out" 2>>"$scratch/err"
 expect "seal: 20,000 sections in less than 10 s" 0 $'S0: verified\nS19999: verified\n' ""
+
+# The station's signature: a key pair made by openssl, seal --sign-key reading the key from a
+# pipe, verify --key accepting what it wrote, and openssl itself accepting the signature on the
+# message that docs/format.md describes, taken from the image without the tool. A tool built
+# without signatures refuses a key instead, before it looks for the file.
+if [[ -z ${TZO_WITHOUT_SIGNATURES:-} ]]; then
+    cd "$scratch"
+    openssl genpkey -algorithm ed25519 -out station.pem
+    openssl pkey -in station.pem -pubout -out factory.pub
+    "${tool[@]}" --file "$sample" seal --sign-key /dev/fd/3 3< <(cat station.pem) >factory.img
+    "${tool[@]}" --file factory.img verify --key factory.pub Factoryinfo RadioCalibration >out 2>err
+    expect "seal --sign-key, verify --key" 0 \
+        $'Signature: verified\nFactoryinfo: verified\nRadioCalibration: verified\n' ""
+    { printf 'tzo-gw-factoryinfo Checksum signature 1\n' &&
+        sed -n '/^BeginOfChecksum$/,/^EndOfChecksum$/{/^BeginOfChecksum$/d;/^EndOfChecksum$/d;p;}' \
+            factory.img; } >message
+    value=$(sed -n '/^BeginOfSignature$/,/^EndOfSignature$/s/^Value=//p' factory.img)
+    printf '%b' "$(sed 's/../\\x&/g' <<<"$value")" >signature
+    key_id=$(openssl pkey -pubin -in factory.pub -outform DER | tail -c 32 | sha256sum | cut -c1-16)
+    openssl pkeyutl -verify -rawin -pubin -inkey factory.pub -in message -sigfile signature >out &&
+        grep -qx "KeyId=$key_id" factory.img 2>err
+    expect "openssl accepts the signature and the key id" 0 $'Signature Verified Successfully\n' ""
+else
+    for option in --key --sign-key; do
+        command=verify && [[ $option == --sign-key ]] && command=seal
+        "${tool[@]}" --file "$sample" $command $option /nonexistent >"$scratch/out" 2>"$scratch/err"
+        expect "$option, built without signatures" 2 "" \
+            "tzo-factoryinfo: $option: this tzo-factoryinfo is built without signatures"$'\n'
+    done
+fi
 
 ((failures == 0)) || {
     echo "$failures failed"
