@@ -1,15 +1,16 @@
-// The library's messages, each defined once: every failure of the library is reported with one
-// of these, word for word.
+// The library's messages, each defined once, here or (those of ReadError) in the public header:
+// every failure of the library is reported with one of these, word for word.
 #ifndef TZO_FACTORYINFO_MESSAGES_HPP
 #define TZO_FACTORYINFO_MESSAGES_HPP
 
 #include "tzo/factoryinfo.h"
+#include "tzo/factoryinfo.hpp"
 
 namespace tzo::factoryinfo::detail {
 
-// Opening and reading the factory data.
-inline constexpr char kOpenErrorMessage[] = "unable to open factory file";
-inline constexpr char kReadErrorMessage[] = "error reading factory data";
+// Opening and reading the factory data: the messages of ReadError are in the public header.
+using tzo::factoryinfo::kOpenErrorMessage;
+using tzo::factoryinfo::kReadErrorMessage;
 inline constexpr char kTooMuchDataMessage[] = "factory data exceeds 16 MiB";
 
 // Finding the sections.

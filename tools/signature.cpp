@@ -74,7 +74,7 @@ std::size_t countLines(std::istream& in, const std::string& line) {
         count += read == line;
     }
     if (in.bad()) {
-        throw ReadError("error reading factory data", 0);
+        throw ReadError(kReadErrorMessage, 0);
     }
     return count;
 }

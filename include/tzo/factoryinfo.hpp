@@ -52,6 +52,10 @@ constexpr char kDataEndLine[] = "EndOfData"; // the line that ends the data
 constexpr char kFactoryInfoSection[] = "Factoryinfo";
 constexpr char kChecksumSection[] = "Checksum";
 
+// The messages of ReadError, for programs that raise the library's read error themselves.
+constexpr char kOpenErrorMessage[] = "unable to open factory file";
+constexpr char kReadErrorMessage[] = "error reading factory data";
+
 // The failure to open or to read factory data, with its cause. what() is the library's message,
 // "unable to open factory file" or "error reading factory data"; callers that catch
 // std::invalid_argument catch it as any other failure.
