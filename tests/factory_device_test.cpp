@@ -9,6 +9,7 @@
 #include "read_once.hpp"
 #include "test_support.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -93,12 +95,14 @@ TEST(FactoryDevice, ObjectsAndToolReadTheFactoryPartition) {
          kOnBoard ? "GW4-9|verified|GW4-9|0 GW4-9\n"
                   : "GW4-2026-004711|verified|GW4-2026-004711|0 GW4-2026-004711\n"},
         {[](const char*) {},
-         "!unable to open factory file|!unable to open factory file|!unable to open factory file: "
-         "No such file or directory|1 tzo-factoryinfo: unable to open factory file "
-         "/dev/mtd/by-label/FACTORY: No such file or directory\n"},
+         "!unable to open factory file: No such file or directory|!unable to open factory file: No "
+         "such file or directory|!unable to open factory file: No such file or directory|1 "
+         "tzo-factoryinfo: unable to open factory file /dev/mtd/by-label/FACTORY: No such file or "
+         "directory\n"},
         {[](const char* path) { mkdir(path, 0755); },
-         "!error reading factory data|!error reading factory data|!error reading factory data: Is "
-         "a directory|1 tzo-factoryinfo: error reading factory data: Is a directory\n"},
+         "!error reading factory data: Is a directory|!error reading factory data: Is a "
+         "directory|!error reading factory data: Is a directory|1 tzo-factoryinfo: error reading "
+         "factory data: Is a directory\n"},
     };
     for (const auto& [prepare, expected] : cases) {
         const std::string outcome = readDevice(prepare);
@@ -171,7 +175,8 @@ TEST(FactoryDevice, ReadsEachByteOnceUpToTheDataAndAtMost16MiB) {
 }
 
 // Data given in pieces, each one read: an empty piece is an end of the data, after which a FIFO
-// written to again, or a file appended to, gives more.
+// written to again, or a file appended to, gives more; "!" is a read that fails, as a flash
+// error may fail one read and not the next.
 struct Pieces : detail::Source {
     std::vector<std::string> pieces;
     std::size_t next = 0;
@@ -179,26 +184,53 @@ struct Pieces : detail::Source {
         if (next == pieces.size())
             return 0;
         const std::string& piece = pieces[next++];
+        if (piece == "!")
+            throw ReadError("error reading factory data", EIO);
         return piece.copy(into, count);
     }
 };
 
 // Each byte is read once (see above), so a construction sees one version of data rewritten while
-// it reads; nor may a later pass over the data, or a later object on it, find data where an
-// earlier one saw the end: a summed section added meanwhile, whose wrong sum would throw.
+// it reads; nor may a later pass over the data, or a later object on it (as the tool's verify
+// makes several), find data where an earlier one saw the end, or past a read that failed: the
+// bytes of the failed read would be missing from it.
 TEST(FactoryDevice, AConstructionSeesOneVersionOfTheData) {
-    Pieces grown;
-    grown.pieces = {"BeginOfFactoryinfo\nSerialNumber=GW4-2\nEndOfFactoryinfo\n", "",
-                    "BeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=0\nEndOfChecksum\n"};
-    detail::ReadOnceStream ended(grown);
-    for (int object = 0; object < 2; ++object) // as the tool's verify reads several sections
-        EXPECT_EQ(test::outcomeOf("",
-                                  [&](std::istream&) {
-                                      const FactoryInfo info(ended.stream());
-                                      return info["SerialNumber"] +
-                                             (info.isChecksumValid() ? " verified" : "");
-                                  }),
-                  "GW4-2");
+    const std::vector<std::string> sources[] = {
+        {"BeginOfFactoryinfo\nSerialNumber=GW4-2\nEndOfFactoryinfo\n", "",
+         "BeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=0\nEndOfChecksum\n"},
+        {"BeginOfFactoryinfo\n", "!", "SerialNumber=GW4-2\nEndOfFactoryinfo\n"}};
+    const std::string outcomes[] = {"GW4-2", "!error reading factory data: Input/output error"};
+    for (int source = 0; source < 2; ++source) {
+        Pieces pieces;
+        pieces.pieces = sources[source];
+        detail::ReadOnceStream once(pieces);
+        for (int object = 0; object < 2; ++object)
+            EXPECT_EQ(test::outcomeOf("",
+                                      [&](std::istream&) {
+                                          const FactoryInfo info(once.stream());
+                                          return info["SerialNumber"] +
+                                                 (info.isChecksumValid() ? " verified" : "");
+                                      }),
+                      outcomes[source]);
+    }
+}
+
+// A reader closes the file that it opened, and leaves open the descriptor that it was given:
+// a daemon reads the factory data many times.
+TEST(FactoryDevice, ClosesTheFileItOpenedAndNoOther) {
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = openFiles();
+    const int given = open(TZO_SAMPLE, O_RDONLY);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(FactoryInfo(FactoryData(TZO_SAMPLE).stream())["Region"], "EU");
+        EXPECT_EQ(FactoryInfo(FactoryData(given).stream())["Region"], "EU");
+        lseek(given, 0, SEEK_SET);
+    }
+    EXPECT_EQ(openFiles(), before + 1);
+    EXPECT_EQ(close(given), 0);
 }
 
 } // namespace

@@ -105,7 +105,8 @@ private:
 };
 
 // Returns what `read(stream)` returns, or "!" and the message of the std::invalid_argument it
-// throws, reading `data` through a TestBuffer that fails at `fault` and after `rewindLimit`.
+// throws (with the cause of a ReadError that knows one), reading `data` through a TestBuffer that
+// fails at `fault` and after `rewindLimit`.
 template <typename Read>
 std::string outcomeOf(const std::string& data, Read read, std::size_t fault = kNever,
                       std::size_t rewindLimit = kNever) {
@@ -113,6 +114,8 @@ std::string outcomeOf(const std::string& data, Read read, std::size_t fault = kN
     std::istream in(&buffer);
     try {
         return read(in);
+    } catch (const ReadError& error) {
+        return std::string("!") + error.what() + (*error.cause() ? ": " : "") + error.cause();
     } catch (const std::invalid_argument& error) {
         return std::string("!") + error.what();
     }
