@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                 library);
 
     // What seal writes, signed with the test key, gives section `first` back as the draft holds
-    // it, verified, and its signature verifies with the public key read on its own.
+    // it, verified, and with a signature that the public key read on its own accepts.
     static const tool::PrivateKey signingKey = tool::PrivateKey::read(TZO_TEST_KEYS "/station.pem");
     static const tool::PublicKey key = tool::PublicKey::read(TZO_TEST_KEYS "/station.pub");
     std::istringstream draft(data);
@@ -95,11 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         require(section.isChecksumValid() &&
                     section.dump() == getSectionAsString(sameDraft, first, lastLine),
                 "seal gave back other data for " + first + ":\n" + sealed);
-        try {
-            tool::requireSignature(sealedData, key);
-        } catch (const tool::Failure& failure) {
-            require(false, "seal signed data that does not verify: " + std::string(failure.what()));
-        }
+        tool::requireSignature(sealedData, key); // a Failure would leave the target: a crash
     }
 
     // The signature check on the data, as a device with the key makes it.

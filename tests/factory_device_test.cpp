@@ -9,7 +9,6 @@
 #include "read_once.hpp"
 #include "test_support.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -223,14 +222,18 @@ TEST(FactoryDevice, ClosesTheFileItOpenedAndNoOther) {
                              std::filesystem::directory_iterator());
     };
     const auto before = openFiles();
-    const int given = open(TZO_SAMPLE, O_RDONLY);
+    char path[] = "/tmp/factoryinfo-test-XXXXXX";
+    const int given = mkstemp(path);
+    const std::string data = "BeginOfFactoryinfo\nRegion=EU\nEndOfFactoryinfo\n";
+    ASSERT_EQ(write(given, data.data(), data.size()), static_cast<ssize_t>(data.size()));
     for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ(FactoryInfo(FactoryData(TZO_SAMPLE).stream())["Region"], "EU");
-        EXPECT_EQ(FactoryInfo(FactoryData(given).stream())["Region"], "EU");
+        EXPECT_EQ(FactoryInfo(FactoryData(path).stream())["Region"], "EU");
         lseek(given, 0, SEEK_SET);
+        EXPECT_EQ(FactoryInfo(FactoryData(given).stream())["Region"], "EU");
     }
     EXPECT_EQ(openFiles(), before + 1);
     EXPECT_EQ(close(given), 0);
+    unlink(path);
 }
 
 } // namespace
