@@ -47,7 +47,7 @@ guard() {
         "$soname" "$baselines/$name.symbols" $needed)
     if $update; then
         cp "$current" "$baseline"
-        bash tests/abi/check_symbols.sh --update "${symbols_args[@]}"
+        bash scripts/abi-symbols.sh --update "${symbols_args[@]}"
         echo "abi-baseline: updated $baseline and $baselines/$name.symbols"
         return
     fi
@@ -67,7 +67,7 @@ guard() {
             "if that is deliberate, run scripts/abi-baseline.sh --update" >&2
         return 1
     fi
-    bash tests/abi/check_symbols.sh "${symbols_args[@]}"
+    bash scripts/abi-symbols.sh "${symbols_args[@]}"
 }
 
 guard libtzo-gw-factoryinfo "$build/libtzo-gw-factoryinfo.so.$version" \

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks what a shared object shows the programs linked against it: its file name, its soname,
-# the libraries it needs, and the names of the symbols it exports, against a list kept here.
+# the libraries it needs, and the names of the symbols it exports, against a list kept in
+# tests/abi/, or writes that list; scripts/abi-baseline.sh and the tests abi.* run it.
 #
-#   check_symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME SYMBOL-LIST [NEEDED]
+#   scripts/abi-symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME SYMBOL-LIST [NEEDED]
 #
 # Symbols are compared as demangled names, sorted, one per line (a constructor appears twice:
 # as complete and as base object constructor); lines of SYMBOL-LIST starting with "#" are
@@ -16,7 +17,7 @@ if [[ ${1:-} == --update ]]; then
     shift
 fi
 nm=$1 readelf=$2 library=$3 file_name=$4 soname=$5 needed=${7:-}
-list=${6:?usage: check_symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME SYMBOL-LIST [NEEDED]}
+list=${6:?usage: abi-symbols.sh [--update] NM READELF LIBRARY FILE-NAME SONAME SYMBOL-LIST [NEEDED]}
 
 if ! command -v "$nm" >/dev/null || ! command -v "$readelf" >/dev/null; then
     echo "skipped: nm or readelf not found ('$nm', '$readelf')"
