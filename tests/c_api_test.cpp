@@ -3,8 +3,11 @@
 // is too much for it. The device test reads the device through it, and the causes of failures.
 #include <tzo/factoryinfo.h>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -127,6 +130,34 @@ TEST(CApi, GivesTooMuchDataAndRunningOutOfMemoryTheirCodes) {
     if (WEXITSTATUS(status) == 77)
         GTEST_SKIP() << "the address space cannot be limited here";
     EXPECT_EQ(WEXITSTATUS(status), TZO_FI_OUT_OF_MEMORY);
+}
+
+void* readUntilCancelled(void* path) {
+    const tzo_fi_source source = {static_cast<const char*>(path), nullptr, 0};
+    tzo_fi_info* info = nullptr;
+    tzo_fi_info_read(&source, &info, nullptr);
+    return nullptr;
+}
+
+// A thread cancelled while it waits for data unwinds out of the library: swallowing the unwinding
+// would abort the process.
+TEST(CApi, LetsAThreadWaitingForDataBeCancelled) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer fails its own check when a cancelled thread unwinds";
+#endif
+    const std::string fifo = ::testing::TempDir() + "tzo-fi-cancel-" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = open(fifo.c_str(), O_RDWR); // there is a writer, and it writes nothing
+    ASSERT_GE(writer, 0);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, nullptr, readUntilCancelled, const_cast<char*>(fifo.c_str())),
+              0);
+    pthread_cancel(thread);
+    void* result = nullptr;
+    pthread_join(thread, &result);
+    close(writer);
+    unlink(fifo.c_str());
+    EXPECT_EQ(result, PTHREAD_CANCELED);
 }
 
 } // namespace
