@@ -56,9 +56,8 @@ constexpr char kChecksumSection[] = "Checksum";
 constexpr char kOpenErrorMessage[] = "unable to open factory file";
 constexpr char kReadErrorMessage[] = "error reading factory data";
 
-// The failure to open or to read factory data, with its cause. what() is the library's message,
-// "unable to open factory file" or "error reading factory data"; callers that catch
-// std::invalid_argument catch it as any other failure.
+// The failure to open or to read factory data, with its cause. what() is kOpenErrorMessage or
+// kReadErrorMessage; callers that catch std::invalid_argument catch it as any other failure.
 class TZO_FACTORYINFO_API ReadError : public std::invalid_argument {
 public:
     // A failure with the message `message`, caused by the error number `errorNumber` (an errno
