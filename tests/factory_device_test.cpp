@@ -194,14 +194,17 @@ struct Pieces : detail::Source {
 // makes several), find data where an earlier one saw the end, or past a read that failed: the
 // bytes of the failed read would be missing from it.
 TEST(FactoryDevice, AConstructionSeesOneVersionOfTheData) {
-    const std::vector<std::string> sources[] = {
-        {"BeginOfFactoryinfo\nSerialNumber=GW4-2\nEndOfFactoryinfo\n", "",
-         "BeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=0\nEndOfChecksum\n"},
-        {"BeginOfFactoryinfo\n", "!", "SerialNumber=GW4-2\nEndOfFactoryinfo\n"}};
-    const std::string outcomes[] = {"GW4-2", "!error reading factory data: Input/output error"};
-    for (int source = 0; source < 2; ++source) {
+    const struct {
+        std::vector<std::string> pieces;
+        std::string outcome;
+    } sources[] = {{{"BeginOfFactoryinfo\nSerialNumber=GW4-2\nEndOfFactoryinfo\n", "",
+                     "BeginOfChecksum\nFactoryinfoType=sha256\nFactoryinfoSum=0\nEndOfChecksum\n"},
+                    "GW4-2"},
+                   {{"BeginOfFactoryinfo\n", "!", "SerialNumber=GW4-2\nEndOfFactoryinfo\n"},
+                    "!error reading factory data: Input/output error"}};
+    for (const auto& source : sources) {
         Pieces pieces;
-        pieces.pieces = sources[source];
+        pieces.pieces = source.pieces;
         detail::ReadOnceStream once(pieces);
         for (int object = 0; object < 2; ++object)
             EXPECT_EQ(test::outcomeOf("",
@@ -210,7 +213,7 @@ TEST(FactoryDevice, AConstructionSeesOneVersionOfTheData) {
                                           return info["SerialNumber"] +
                                                  (info.isChecksumValid() ? " verified" : "");
                                       }),
-                      outcomes[source]);
+                      source.outcome);
     }
 }
 
