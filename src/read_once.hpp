@@ -16,13 +16,6 @@
 
 namespace tzo::factoryinfo::detail {
 
-// The most that is read and kept of one source. Factory partitions hold from a few KiB to 1 MiB;
-// 16 MiB is a whole 128-Mbit SPI NOR chip, more than any factory partition on it can hold, yet
-// little enough to keep in memory for a moment on a gateway with a few hundred MiB, and read
-// from such a chip in a few seconds. Anything that needs more is not factory data: a link to the
-// wrong partition, /dev/zero, a pipe that never ends.
-inline constexpr std::size_t kMaxFactoryDataSize = 16 * 1024 * 1024;
-
 // The bytes kept in one block of a ReadOnceBuffer: 1 MiB of data takes 16 blocks, and few lines
 // straddle two.
 inline constexpr std::size_t kReadOnceBlockSize = 64 * 1024;
@@ -107,7 +100,7 @@ private:
         const std::size_t start = m_size % kReadOnceBlockSize;
         std::size_t count = 0;
         try {
-            if (m_size == kMaxFactoryDataSize) {
+            if (m_size == kMaxDataSize) {
                 char next;
                 if (m_source.read(&next, 1) != 0) {
                     throw std::invalid_argument(kTooMuchDataMessage);
@@ -134,7 +127,7 @@ private:
 
     Source& m_source;
     std::unique_ptr<char[]>
-        m_blocks[kMaxFactoryDataSize / kReadOnceBlockSize]; // all full but the last
+        m_blocks[kMaxDataSize / kReadOnceBlockSize]; // all full but the last
     std::size_t m_size = 0;                                 // the bytes read so far
     std::size_t m_block = 0;                                // the block of the get area
     bool m_ended = false;                                   // the source has ended

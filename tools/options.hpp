@@ -17,8 +17,6 @@ inline constexpr char kStandardInputName[] = "-";
 // variable that the shell, the loader or the system gives a meaning to: those are upper case
 // or fixed names, and none starts with "factory_".
 inline constexpr char kDefaultShellPrefix[] = "factory_";
-// The most that FactoryData reads of any source, so the largest image that seal can make.
-inline constexpr std::size_t kMaxDataSize = 16 * 1024 * 1024;
 
 enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal };
 enum class Format { kText, kJson, kShell };

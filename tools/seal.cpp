@@ -4,7 +4,6 @@
 #include "seal.hpp"
 
 #include "checksum_names.hpp"
-#include "section_index.hpp"
 #include "signature.hpp"
 #include "status.hpp"
 
@@ -22,29 +21,15 @@ namespace {
 constexpr char kErasedByte = '\xff'; // what erased flash reads as
 constexpr char kCarriageReturn = '\r';
 
-// A section as it stands in the draft: from its begin marker, outside any other section, to
-// its own end marker. The offsets are into the draft's lines.
-struct DraftSection {
-    std::string name;
-    std::size_t begin;     // the begin marker
-    std::size_t bodyBegin; // the first body line
-    std::size_t bodyEnd;   // the end marker, or the end of the data when not ended
-    std::size_t end;       // after the end marker, or the end of the data
-    bool ended;
-};
+using Entry = SectionIndex::Entry;
 
-// The draft up to its end of data, read once.
+// The draft up to its end of data, read once: its lines and its sections, as readers find them
+// and as they stand.
 struct Draft {
-    SectionIndex readers;               // its lines, and its sections as readers find them
-    std::size_t end = 0;                // where its data ends in the lines: at EndOfData
-    std::vector<DraftSection> sections; // as they stand, in order
-    std::unordered_map<std::string, std::size_t> firstOfName; // into sections
+    explicit Draft(std::istream& in);
 
-    // Returns the text of `section`: its body lines, each followed by LF.
-    std::string_view text(const DraftSection& section) const {
-        return std::string_view(readers.data())
-            .substr(section.bodyBegin, section.bodyEnd - section.bodyBegin);
-    }
+    SectionIndex index;
+    std::unordered_map<std::string, std::size_t> firstOfName; // into index.layout()
 };
 
 // Throws the failure of seal with `message`.
@@ -52,57 +37,33 @@ struct Draft {
     throw Failure(kDataError, message);
 }
 
-// Returns true when `line` is the end marker of `name`, without building the marker.
-bool isEndMarker(const std::string& line, const std::string& name) {
-    constexpr std::size_t prefixSize = sizeof kEndPrefix - 1;
-    return line.size() == prefixSize + name.size() &&
-           line.compare(0, prefixSize, kEndPrefix) == 0 &&
-           line.compare(prefixSize, name.size(), name) == 0;
-}
-
 // Returns true for the sections that seal writes anew, and leaves out of the draft.
 bool isSealedAnew(const std::string& name) {
     return name == kChecksumSection || name == kSignatureSection;
 }
 
-// Returns the draft read from the start of `in` line by line, as the library reads lines, up
-// to its end of data, in one pass: its lines, its sections as readers find them, and its
-// sections as they stand, where a begin marker outside a section starts one, and inside, only
-// its own end marker ends it. Throws Failure when a Checksum or Signature section, which is left
-// out of the result, is not ended; a failed read of `in` leaves with the stream's own exception.
-Draft readDraft(std::istream& in) {
-    in.clear();
-    in.seekg(0);
-    Draft draft;
-    bool inSection = false;
-    std::string line;
-    while (getLine(in, line)) {
-        const std::size_t lineBegin = draft.readers.data().size();
-        draft.readers.add(line, in.eof());
-        const std::size_t lineEnd = draft.readers.data().size();
-        if (line == kDataEndLine) {
-            draft.end = lineBegin;
-            break;
-        }
-        draft.end = lineEnd;
-        if (inSection) {
-            DraftSection& section = draft.sections.back();
-            section.ended = isEndMarker(line, section.name);
-            section.bodyEnd = section.ended ? lineBegin : lineEnd;
-            section.end = lineEnd;
-            inSection = !section.ended;
-        } else if (line.rfind(kBeginPrefix, 0) == 0) {
-            const std::string name = line.substr(sizeof kBeginPrefix - 1);
-            draft.firstOfName.emplace(name, draft.sections.size());
-            draft.sections.push_back({name, lineBegin, lineEnd, lineEnd, lineEnd, false});
-            inSection = true;
-        }
+// Returns the text of the section called `name` as readers of `index` read it, or nothing when
+// they cannot: it is missing, or not ended.
+std::optional<std::string> readersText(const SectionIndex& index, const std::string& name) {
+    const Entry* section = index.find(name);
+    if (section == nullptr || !section->ended) {
+        return std::nullopt;
     }
-    if (inSection && isSealedAnew(draft.sections.back().name)) {
-        sealError(draft.sections.back().name + ": section not ended before the end of the " +
-                  "draft's data; dropping it would drop every line after it");
+    return index.text(*section);
+}
+
+// Reads the draft from the start of `in`. Throws Failure when a Checksum or Signature section,
+// which is left out of the result, is not ended; a failed read of `in` leaves with the stream's
+// own exception, or as ReadError.
+Draft::Draft(std::istream& in) : index(in) {
+    const std::vector<Entry>& layout = index.layout();
+    for (std::size_t at = 0; at < layout.size(); ++at) {
+        firstOfName.emplace(layout[at].name, at);
     }
-    return draft;
+    if (!layout.empty() && !layout.back().ended && isSealedAnew(layout.back().name)) {
+        sealError(layout.back().name + ": section not ended before the end of the draft's " +
+                  "data; dropping it would drop every line after it");
+    }
 }
 
 // Returns the names of the sections to seal: `names` as given, or every section of `draft`
@@ -112,7 +73,7 @@ Draft readDraft(std::istream& in) {
 std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::string>& names) {
     std::vector<std::string> all = names;
     if (names.empty()) {
-        for (const DraftSection& section : draft.sections) {
+        for (const Entry& section : draft.index.layout()) {
             if (!isSealedAnew(section.name)) {
                 all.push_back(section.name);
             }
@@ -139,7 +100,7 @@ std::vector<std::string> namesToSeal(const Draft& draft, const std::vector<std::
 
 // Returns the first section called `name` in `draft`. Throws Failure when no sum can be
 // recorded for that name, or the section is missing or not ended.
-const DraftSection& sectionToSeal(const Draft& draft, const std::string& name) {
+const Entry& sectionToSeal(const Draft& draft, const std::string& name) {
     const std::string problem = checksumNameProblem(name);
     if (!problem.empty()) {
         sealError(problem);
@@ -152,7 +113,7 @@ const DraftSection& sectionToSeal(const Draft& draft, const std::string& name) {
                        ? ", only " + crlfName + ": its lines end with CR LF"
                        : ""));
     }
-    const DraftSection& section = draft.sections[first->second];
+    const Entry& section = draft.index.layout()[first->second];
     if (!section.ended) {
         sealError(name + ": section not ended before the end of the draft's data");
     }
@@ -163,8 +124,8 @@ const DraftSection& sectionToSeal(const Draft& draft, const std::string& name) {
 // Readers take the first line BeginOf + name, even one inside another section (the draft's old
 // Checksum section included, which is left out of the sealed data): the draft would then mean
 // another text than the one that would be sealed.
-void requireSameForReaders(const Draft& draft, const DraftSection& section) {
-    if (draft.readers.text(section.name) != draft.text(section)) {
+void requireSameForReaders(const Draft& draft, const Entry& section) {
+    if (readersText(draft.index, section.name) != draft.index.text(section)) {
         sealError(section.name + ": readers of the draft take an earlier line " + kBeginPrefix +
                   section.name + ", inside another section");
     }
@@ -173,16 +134,16 @@ void requireSameForReaders(const Draft& draft, const DraftSection& section) {
 // Returns the lines of `draft` up to its end of data without its Checksum and Signature
 // sections.
 std::string linesWithoutOldSeal(const Draft& draft) {
-    const std::string& lines = draft.readers.data();
+    const std::string& lines = draft.index.data();
     std::string kept;
     std::size_t from = 0;
-    for (const DraftSection& section : draft.sections) {
+    for (const Entry& section : draft.index.layout()) {
         if (isSealedAnew(section.name)) {
             kept.append(lines, from, section.begin - from);
             from = section.end;
         }
     }
-    return kept.append(lines, from, draft.end - from);
+    return kept.append(lines, from, draft.index.dataEnd() - from);
 }
 
 // Reads `image` back as a device's readers read it: through FactoryData, the 16 MiB bound
@@ -192,21 +153,21 @@ std::string linesWithoutOldSeal(const Draft& draft) {
 // then verify: each was computed from the text that readers find.
 void requireReadBack(const Draft& draft, const std::string& image, const std::string& checksums) {
     FactoryData data(image.data(), image.size());
-    SectionIndex sealed;
+    std::optional<SectionIndex> sealed;
     try {
-        sealed = indexSections(data.stream());
+        sealed.emplace(data.stream());
     } catch (const std::invalid_argument& error) {
         sealError("the sealed data takes " + std::to_string(image.size()) +
                   " bytes, and readers fail on it: " + error.what());
     }
-    if (sealed.text(kChecksumSection) != std::string_view(checksums)) {
+    if (readersText(*sealed, kChecksumSection) != checksums) {
         sealError(std::string(kChecksumSection) +
                   ": would not read back from the sealed data as written; is there a line " +
                   kBeginPrefix + kChecksumSection + " inside an earlier section?");
     }
-    for (const SectionIndex::Found& section : draft.readers.sections()) {
+    for (const Entry& section : draft.index.sections()) {
         if (section.ended && !isSealedAnew(section.name) &&
-            sealed.text(section.name) != draft.readers.text(section)) {
+            readersText(*sealed, section.name) != draft.index.text(section)) {
             sealError(section.name + ": would not read back from the sealed data as readers of " +
                       "the draft read it; is a line " + kBeginPrefix + section.name +
                       " inside an earlier section, or inside the draft's Checksum section, " +
@@ -230,12 +191,12 @@ void requireSignatureReadBack(const std::string& image, const PublicKey& key) {
 
 std::string seal(std::istream& draftData, const std::vector<std::string>& names,
                  std::optional<std::size_t> size, const PrivateKey* signingKey) {
-    const Draft draft = readDraft(draftData);
+    const Draft draft(draftData);
     std::string checksums;
     for (const std::string& name : namesToSeal(draft, names)) {
-        const DraftSection& section = sectionToSeal(draft, name);
+        const Entry& section = sectionToSeal(draft, name);
         requireSameForReaders(draft, section);
-        checksums += checksumEntries(name, std::string(draft.text(section)));
+        checksums += checksumEntries(name, draft.index.text(section));
     }
 
     // The new Checksum and Signature sections: the one place where the sealed data gains lines.

@@ -34,6 +34,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #if defined(__GNUC__)
 #define TZO_FACTORYINFO_API __attribute__((visibility("default")))
@@ -51,6 +52,12 @@ constexpr char kEndPrefix[] = "EndOf";       // an end marker: "EndOf" + name
 constexpr char kDataEndLine[] = "EndOfData"; // the line that ends the data
 constexpr char kFactoryInfoSection[] = "Factoryinfo";
 constexpr char kChecksumSection[] = "Checksum";
+constexpr char kSignatureSection[] = "Signature"; // signs the text of the Checksum section
+
+// The most that is read of any factory data: 16 MiB, a whole 128-Mbit SPI NOR chip, more than
+// any factory partition on it holds, yet little enough to keep in memory for a moment. Anything
+// that needs more is not factory data: the wrong partition, /dev/zero, a pipe that never ends.
+constexpr std::size_t kMaxDataSize = 16 * 1024 * 1024;
 
 // The messages of ReadError, for programs that raise the library's read error themselves.
 constexpr char kOpenErrorMessage[] = "unable to open factory file";
@@ -159,6 +166,65 @@ TZO_FACTORYINFO_API std::string readSectionText(std::istream& in, const std::str
 // Throws std::invalid_argument "section too large to checksum" when `text` exceeds 4294967295
 // bytes.
 TZO_FACTORYINFO_API std::string checksumEntries(const std::string& name, const std::string& text);
+
+// Every section of factory data, found in one pass over its lines by the rules above, for the
+// programs that need them all at once: where readers find each section, where each stands in
+// the data, and the data itself up to its end.
+class TZO_FACTORYINFO_API SectionIndex {
+public:
+    // A section: where its lines lie in data(). One that is not ended runs to where reading
+    // ends: for readers, data().size(), the line "EndOfData" included; as it stands, dataEnd().
+    struct Entry {
+        std::string name;
+        std::size_t begin;     // its begin marker
+        std::size_t bodyBegin; // its first body line
+        std::size_t bodyEnd;   // its end marker once ended
+        std::size_t end;       // after its end marker once ended
+        bool ended;
+        std::size_t beginLines; // sections(): the lines "BeginOf" + name in the data
+    };
+
+    // Reads `in` from its start, as seekBeginOfSection rewinds it, line by line as getLine reads,
+    // up to the end of the data. Throws ReadError "error reading factory data" when a read fails
+    // other than at the end of the data; a stream that throws itself (that of a FactoryData)
+    // leaves with its own exception.
+    explicit SectionIndex(std::istream& in);
+
+    // Returns every line read, each followed by one LF, the line "EndOfData" included.
+    const std::string& data() const { return m_data; }
+
+    // Returns where the data ends in data(): the start of the line "EndOfData", or its size.
+    std::size_t dataEnd() const { return m_dataEnd; }
+
+    // Returns the sections as readers find them, in the order of their begin markers: for each
+    // name, from its first line "BeginOf" + name, wherever it stands (inside another section's
+    // body too), to the next line "EndOf" + name. A begin marker on the last line, which no line
+    // can follow, starts a section that is never ended.
+    const std::vector<Entry>& sections() const { return m_sections; }
+
+    // Returns the sections as they stand, in order: a begin marker outside any section starts
+    // one, which only its own end marker ends, and the line "EndOfData" ends the data before it
+    // ends anything. A name may stand more than once.
+    const std::vector<Entry>& layout() const { return m_layout; }
+
+    // Returns the section called `name` as readers find it, or a null pointer when none is.
+    const Entry* find(const std::string& name) const;
+
+    // Returns the text of `section`: its body lines, each followed by one LF.
+    std::string text(const Entry& section) const;
+
+private:
+    // Take the next line `line` of the data, which starts at `lineBegin` in m_data, into
+    // m_sections and into m_layout; return nothing.
+    void addForReaders(const std::string& line, std::size_t lineBegin);
+    void addToLayout(const std::string& line, std::size_t lineBegin);
+
+    std::string m_data;
+    std::size_t m_dataEnd;
+    std::vector<Entry> m_sections;
+    std::vector<Entry> m_layout;
+    std::map<std::string, std::size_t> m_sectionOfName; // into m_sections
+};
 
 // ---------------------------------------------------------------------------------------------
 // Reading factory data once

@@ -1,0 +1,92 @@
+// Every section of factory data found in one pass, by the rules that readers find one by.
+#include "tzo/factoryinfo.hpp"
+
+#include "read_error.hpp"
+
+namespace tzo::factoryinfo {
+
+namespace {
+
+constexpr std::size_t kBeginPrefixSize = sizeof kBeginPrefix - 1;
+constexpr std::size_t kEndPrefixSize = sizeof kEndPrefix - 1;
+
+// Returns true when `line` starts with `prefix` of `size` characters.
+bool startsWith(const std::string& line, const char* prefix, std::size_t size) {
+    return line.compare(0, size, prefix) == 0;
+}
+
+} // namespace
+
+SectionIndex::SectionIndex(std::istream& in) : m_dataEnd(0) {
+    in.clear();
+    in.seekg(0, std::ios_base::beg);
+    std::string line;
+    while (getLine(in, line)) { // up to the line EndOfData, after which getLine fails
+        const std::size_t lineBegin = m_data.size();
+        m_data.append(line).append(1, '\n');
+        addForReaders(line, lineBegin);
+        if (line == kDataEndLine) {
+            m_dataEnd = lineBegin;
+            break;
+        }
+        m_dataEnd = m_data.size();
+        addToLayout(line, lineBegin);
+    }
+    detail::throwIfReadError(in);
+    for (Entry& section : m_sections) {
+        if (!section.ended) {
+            section.bodyEnd = section.end = m_data.size();
+        }
+    }
+}
+
+void SectionIndex::addForReaders(const std::string& line, std::size_t lineBegin) {
+    if (startsWith(line, kEndPrefix, kEndPrefixSize)) {
+        const auto found = m_sectionOfName.find(line.substr(kEndPrefixSize));
+        if (found != m_sectionOfName.end() && !m_sections[found->second].ended) {
+            Entry& section = m_sections[found->second];
+            section.bodyEnd = lineBegin;
+            section.end = m_data.size();
+            section.ended = true;
+        }
+        return;
+    }
+    if (!startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
+        return;
+    }
+    const auto added = m_sectionOfName.emplace(line.substr(kBeginPrefixSize), m_sections.size());
+    if (!added.second) {
+        ++m_sections[added.first->second].beginLines;
+        return;
+    }
+    // A begin marker on the last line is entered too: no line can end its section.
+    m_sections.push_back(
+        {added.first->first, lineBegin, m_data.size(), m_data.size(), m_data.size(), false, 1});
+}
+
+void SectionIndex::addToLayout(const std::string& line, std::size_t lineBegin) {
+    if (!m_layout.empty() && !m_layout.back().ended) {
+        Entry& section = m_layout.back();
+        section.ended = line.size() == kEndPrefixSize + section.name.size() &&
+                        startsWith(line, kEndPrefix, kEndPrefixSize) &&
+                        line.compare(kEndPrefixSize, section.name.size(), section.name) == 0;
+        section.bodyEnd = section.ended ? lineBegin : m_data.size();
+        section.end = m_data.size();
+        return;
+    }
+    if (startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
+        m_layout.push_back({line.substr(kBeginPrefixSize), lineBegin, m_data.size(), m_data.size(),
+                            m_data.size(), false, 1});
+    }
+}
+
+const SectionIndex::Entry* SectionIndex::find(const std::string& name) const {
+    const auto found = m_sectionOfName.find(name);
+    return found == m_sectionOfName.end() ? nullptr : &m_sections[found->second];
+}
+
+std::string SectionIndex::text(const Entry& section) const {
+    return m_data.substr(section.bodyBegin, section.bodyEnd - section.bodyBegin);
+}
+
+} // namespace tzo::factoryinfo
