@@ -7,6 +7,7 @@
 #include "tzo/factoryinfo.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace tzo::factoryinfo::detail {
 
@@ -17,6 +18,10 @@ class __attribute__((visibility("hidden"))) Error : public std::invalid_argument
 public:
     // The failure with the C API's code `code` and the message that messageOf gives for it.
     explicit Error(int code) : std::invalid_argument(messageOf(code)), m_code(code) {}
+
+    // The failure with the code `code` and the message `message`: the code's own message
+    // followed by what only this failure knows (the C API gives the code's message alone).
+    Error(int code, const std::string& message) : std::invalid_argument(message), m_code(code) {}
 
     // Returns the C API's code of the failure.
     int code() const noexcept { return m_code; }

@@ -69,4 +69,8 @@ std::istream& FactoryData::stream() {
     return m_reader->stream();
 }
 
+const PublicKey& FactoryData::verifySignature(const std::vector<PublicKey>& keys) {
+    return tzo::factoryinfo::verifySignature(stream(), keys);
+}
+
 } // namespace tzo::factoryinfo

@@ -7,12 +7,60 @@ namespace tzo::factoryinfo {
 
 namespace {
 
+using Entry = SectionIndex::Entry;
+
 constexpr std::size_t kBeginPrefixSize = sizeof kBeginPrefix - 1;
 constexpr std::size_t kEndPrefixSize = sizeof kEndPrefix - 1;
 
 // Returns true when `line` starts with `prefix` of `size` characters.
 bool startsWith(const std::string& line, const char* prefix, std::size_t size) {
     return line.compare(0, size, prefix) == 0;
+}
+
+// Takes the line `line`, which starts at `lineBegin` and ends at `lineEnd`, into `sections`, the
+// sections as readers find them, with `sectionOfName` their index by name. Returns nothing.
+void addForReaders(const std::string& line, std::size_t lineBegin, std::size_t lineEnd,
+                   std::vector<Entry>& sections,
+                   std::map<std::string, std::size_t>& sectionOfName) {
+    if (startsWith(line, kEndPrefix, kEndPrefixSize)) {
+        const auto found = sectionOfName.find(line.substr(kEndPrefixSize));
+        if (found != sectionOfName.end() && !sections[found->second].ended) {
+            Entry& section = sections[found->second];
+            section.bodyEnd = lineBegin;
+            section.end = lineEnd;
+            section.ended = true;
+        }
+        return;
+    }
+    if (!startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
+        return;
+    }
+    const auto added = sectionOfName.emplace(line.substr(kBeginPrefixSize), sections.size());
+    if (!added.second) {
+        ++sections[added.first->second].beginLines;
+        return;
+    }
+    // A begin marker on the last line is entered too: no line can end its section.
+    sections.push_back({added.first->first, lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
+}
+
+// Takes the line `line`, which starts at `lineBegin` and ends at `lineEnd`, into `layout`, the
+// sections as they stand. Returns nothing.
+void addToLayout(const std::string& line, std::size_t lineBegin, std::size_t lineEnd,
+                 std::vector<Entry>& layout) {
+    if (!layout.empty() && !layout.back().ended) {
+        Entry& section = layout.back();
+        section.ended = line.size() == kEndPrefixSize + section.name.size() &&
+                        startsWith(line, kEndPrefix, kEndPrefixSize) &&
+                        line.compare(kEndPrefixSize, section.name.size(), section.name) == 0;
+        section.bodyEnd = section.ended ? lineBegin : lineEnd;
+        section.end = lineEnd;
+        return;
+    }
+    if (startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
+        layout.push_back(
+            {line.substr(kBeginPrefixSize), lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
+    }
 }
 
 } // namespace
@@ -24,59 +72,19 @@ SectionIndex::SectionIndex(std::istream& in) : m_dataEnd(0) {
     while (getLine(in, line)) { // up to the line EndOfData, after which getLine fails
         const std::size_t lineBegin = m_data.size();
         m_data.append(line).append(1, '\n');
-        addForReaders(line, lineBegin);
+        addForReaders(line, lineBegin, m_data.size(), m_sections, m_sectionOfName);
         if (line == kDataEndLine) {
             m_dataEnd = lineBegin;
             break;
         }
         m_dataEnd = m_data.size();
-        addToLayout(line, lineBegin);
+        addToLayout(line, lineBegin, m_data.size(), m_layout);
     }
     detail::throwIfReadError(in);
     for (Entry& section : m_sections) {
         if (!section.ended) {
             section.bodyEnd = section.end = m_data.size();
         }
-    }
-}
-
-void SectionIndex::addForReaders(const std::string& line, std::size_t lineBegin) {
-    if (startsWith(line, kEndPrefix, kEndPrefixSize)) {
-        const auto found = m_sectionOfName.find(line.substr(kEndPrefixSize));
-        if (found != m_sectionOfName.end() && !m_sections[found->second].ended) {
-            Entry& section = m_sections[found->second];
-            section.bodyEnd = lineBegin;
-            section.end = m_data.size();
-            section.ended = true;
-        }
-        return;
-    }
-    if (!startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
-        return;
-    }
-    const auto added = m_sectionOfName.emplace(line.substr(kBeginPrefixSize), m_sections.size());
-    if (!added.second) {
-        ++m_sections[added.first->second].beginLines;
-        return;
-    }
-    // A begin marker on the last line is entered too: no line can end its section.
-    m_sections.push_back(
-        {added.first->first, lineBegin, m_data.size(), m_data.size(), m_data.size(), false, 1});
-}
-
-void SectionIndex::addToLayout(const std::string& line, std::size_t lineBegin) {
-    if (!m_layout.empty() && !m_layout.back().ended) {
-        Entry& section = m_layout.back();
-        section.ended = line.size() == kEndPrefixSize + section.name.size() &&
-                        startsWith(line, kEndPrefix, kEndPrefixSize) &&
-                        line.compare(kEndPrefixSize, section.name.size(), section.name) == 0;
-        section.bodyEnd = section.ended ? lineBegin : m_data.size();
-        section.end = m_data.size();
-        return;
-    }
-    if (startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
-        m_layout.push_back({line.substr(kBeginPrefixSize), lineBegin, m_data.size(), m_data.size(),
-                            m_data.size(), false, 1});
     }
 }
 

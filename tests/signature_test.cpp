@@ -1,7 +1,6 @@
 // The signature check of the tool on data that a device fails to read; what it gives for data
 // and keys is in the cases of tests/cases/ (tool-key-*, tool-sign-key-*).
 #include "signature.hpp"
-#include "status.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -20,9 +19,9 @@ TEST(Signature, ReadFaultBeforeTheEndOfTheDataIsTheReadError) {
     std::string arguments;
     std::getline(file, arguments);
     const std::string data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    const tool::PublicKey key = tool::PublicKey::read("tests/keys/station.pub");
+    const std::vector<PublicKey> keys = tool::readPublicKeys({"tests/keys/station.pub"});
     const Read check = [&](std::istream& in) {
-        tool::requireSignature(in, key);
+        verifySignature(in, keys);
         return std::string("verified");
     };
     EXPECT_EQ(outcomeOf(data, check), "verified");

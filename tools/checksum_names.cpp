@@ -1,8 +1,6 @@
 // The section names that a sum can be recorded for.
 #include "checksum_names.hpp"
 
-#include "signature.hpp"
-
 #include <tzo/factoryinfo.hpp>
 
 namespace tzo::factoryinfo::tool {

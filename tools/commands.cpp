@@ -9,6 +9,7 @@
 #include <tzo/factoryinfo.hpp>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -25,10 +26,10 @@ void requireChecksum(const Invocation& invocation, bool checksumValid, const std
 }
 
 // Throws the failure of the signature check when --key is given and the Checksum section of
-// `data` is not signed with that key.
+// `data` is not signed with one of those keys.
 void requireSignedSums(const Invocation& invocation, std::istream& data) {
-    if (invocation.publicKey) {
-        requireSignature(data, PublicKey::read(*invocation.publicKey));
+    if (!invocation.publicKeys.empty()) {
+        verifySignature(data, readPublicKeys(invocation.publicKeys));
     }
 }
 
@@ -127,17 +128,20 @@ Outcome dump(const Invocation& invocation, std::istream& data, std::ostream& out
 // whole command.
 void verifySignature(const Invocation& invocation, std::istream& data, std::string& lines,
                      Outcome& outcome) {
-    if (!invocation.publicKey) {
+    if (invocation.publicKeys.empty()) {
         return;
     }
-    const PublicKey key = PublicKey::read(*invocation.publicKey);
+    const std::vector<PublicKey> keys = readPublicKeys(invocation.publicKeys);
     try {
-        requireSignature(data, key);
+        verifySignature(data, keys);
         lines += std::string(kSignatureSection) + ": verified\n";
-    } catch (const Failure& failure) {
-        outcome.failures.push_back(failure.what());
     } catch (const std::invalid_argument& error) {
-        outcome.failures.push_back(std::string(kSignatureSection) + ": " + messageOf(error));
+        // The failures of the signature itself name it; those of the data, such as a read
+        // error, are named after it here, as those of the sections after them.
+        const std::string prefix = std::string(kSignatureSection) + ": ";
+        const std::string message = messageOf(error);
+        outcome.failures.push_back(
+            message.compare(0, prefix.size(), prefix) == 0 ? message : prefix + message);
     }
 }
 
@@ -203,11 +207,11 @@ Outcome runCommand(const Invocation& invocation, std::istream& data, std::ostrea
     case Command::kSum:
         return sum(invocation, data, out);
     case Command::kSeal: {
-        std::optional<PrivateKey> key;
+        std::unique_ptr<SigningKey> key;
         if (invocation.signingKey) {
-            key = PrivateKey::read(*invocation.signingKey);
+            key = readSigningKey(*invocation.signingKey);
         }
-        out << seal(data, invocation.arguments, invocation.imageSize, key ? &*key : nullptr);
+        out << seal(data, invocation.arguments, invocation.imageSize, key.get());
         return {};
     }
     }

@@ -206,7 +206,7 @@ std::vector<std::string> parseOptions(int argc, char* argv[], Invocation& invoca
             invocation.imageSize = imageSize(optarg);
             break;
         case kKeyOption:
-            invocation.publicKey = keyFile("--key", optarg);
+            invocation.publicKeys.push_back(keyFile("--key", optarg));
             break;
         case kSignKeyOption:
             invocation.signingKey = keyFile("--sign-key", optarg);
@@ -242,10 +242,11 @@ const CommandRule& findCommand(const std::string& name) {
 // data that no sum protects would be given out as if the key had vouched for it.
 void checkKeys(const Invocation& invocation, const CommandRule& rule) {
     const std::string command = rule.name;
-    if (invocation.publicKey && !rule.takesRequireChecksum && rule.command != Command::kVerify) {
+    const bool publicKey = !invocation.publicKeys.empty();
+    if (publicKey && !rule.takesRequireChecksum && rule.command != Command::kVerify) {
         usageError("--key does not apply to " + command);
     }
-    if (invocation.publicKey && rule.takesRequireChecksum && !invocation.requireChecksum) {
+    if (publicKey && rule.takesRequireChecksum && !invocation.requireChecksum) {
         usageError("--key needs --require-checksum with " + command);
     }
     if (invocation.signingKey && rule.command != Command::kSeal) {
@@ -342,7 +343,8 @@ std::string helpText() {
            "                          section and matches it\n"
            "      --key=PUBKEY        verify, and get, list, dump with -r: also fail unless the\n"
            "                          Checksum section is signed with the Ed25519 public key\n"
-           "                          in the PEM file PUBKEY\n"
+           "                          in the PEM file PUBKEY; given more than once, with any\n"
+           "                          one of them\n"
            "  -j, --json              get, list: print one JSON object; an absent key is null,\n"
            "                          and bytes that are not UTF-8 become U+FFFD\n"
            "  -s, --shell             list: print NAME='value' lines for a POSIX shell, to use as\n"

@@ -30,7 +30,7 @@ struct Invocation {
     Format format = Format::kText;
     std::optional<std::string> shellPrefix; // --prefix; kDefaultShellPrefix when not given
     std::optional<std::size_t> imageSize;   // seal --size: the bytes to fill the output up to
-    std::optional<std::string> publicKey;   // --key: the public key that checks the signature
+    std::vector<std::string> publicKeys;    // --key: the public keys, one of which signed
     std::optional<std::string> signingKey;  // seal --sign-key: the private key that signs
     Command command = Command::kList;
     std::vector<std::string> arguments;

@@ -181,16 +181,16 @@ void requireReadBack(const Draft& draft, const std::string& image, const std::st
 void requireSignatureReadBack(const std::string& image, const PublicKey& key) {
     FactoryData data(image.data(), image.size());
     try {
-        requireSignature(data.stream(), key);
-    } catch (const Failure& failure) {
-        sealError(failure.what() + std::string(" in the sealed data"));
+        data.verifySignature({key});
+    } catch (const std::invalid_argument& error) {
+        sealError(error.what() + std::string(" in the sealed data"));
     }
 }
 
 } // namespace
 
 std::string seal(std::istream& draftData, const std::vector<std::string>& names,
-                 std::optional<std::size_t> size, const PrivateKey* signingKey) {
+                 std::optional<std::size_t> size, const SigningKey* signingKey) {
     const Draft draft(draftData);
     std::string checksums;
     for (const std::string& name : namesToSeal(draft, names)) {
@@ -200,7 +200,7 @@ std::string seal(std::istream& draftData, const std::vector<std::string>& names,
     }
 
     // The new Checksum and Signature sections: the one place where the sealed data gains lines.
-    const std::string signature = signingKey ? signatureSection(*signingKey, checksums) : "";
+    const std::string signature = signingKey ? signingKey->signatureSection(checksums) : "";
     std::string image = linesWithoutOldSeal(draft) + kBeginPrefix + kChecksumSection + '\n' +
                         checksums + kEndPrefix + kChecksumSection + '\n' + signature +
                         kDataEndLine + '\n';

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace tzo::factoryinfo::tool {
+namespace tzo::factoryinfo {
+class SigningKey;
+}
 
-class PrivateKey;
+namespace tzo::factoryinfo::tool {
 
 // Returns the factory data made from the draft read from `draft`: the draft up to its end of
 // data, byte for byte but without its Checksum and Signature sections (a last line without LF
@@ -28,7 +30,7 @@ class PrivateKey;
 // not fit in `size` bytes, or is more than readers read (16 MiB). A failed read of `draft`
 // leaves with its own exception; a section too large to checksum throws std::invalid_argument.
 std::string seal(std::istream& draft, const std::vector<std::string>& names,
-                 std::optional<std::size_t> size, const PrivateKey* signingKey = nullptr);
+                 std::optional<std::size_t> size, const SigningKey* signingKey = nullptr);
 
 } // namespace tzo::factoryinfo::tool
 

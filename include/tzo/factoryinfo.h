@@ -57,8 +57,39 @@ enum tzo_fi_code {
     TZO_FI_OUT_OF_MEMORY = 12,      /* "out of memory" */
     TZO_FI_INVALID_ARGUMENT = 13,   /* "invalid argument: a null pointer" where a result goes,
                                        or for bytes of a length other than 0 */
-    TZO_FI_INTERNAL_ERROR = 14      /* "internal error of the factory data library": a failure
+    TZO_FI_INTERNAL_ERROR = 14,     /* "internal error of the factory data library": a failure
                                        that the library does not know; please report it */
+    /* 15 is kept for a failure of the platform's crypto library. */
+    /* Keys, and the signature of the factory data (see tzo_fi_data_verify). */
+    TZO_FI_NO_SIGNATURES = 16,      /* "this build of the factory data library has no signature
+                                       support" */
+    TZO_FI_KEY_NOT_PEM = 17,        /* "not a public key in PEM" */
+    TZO_FI_KEY_NOT_ED25519 = 18,    /* "not an Ed25519 key" */
+    TZO_FI_KEY_PRIVATE = 19,        /* "holds a private key, which must not leave the station;
+                                       give the public half (openssl pkey -pubout)" */
+    TZO_FI_KEY_WEAK = 20,           /* "a weak key: of small order, or not a point of Ed25519's
+                                       group; forged signatures could pass under it" */
+    TZO_FI_SIGNATURE_MISSING = 21,  /* "Signature: no Signature section, which the key given
+                                       requires" */
+    TZO_FI_SIGNATURE_REPEATED = 22, /* "Signature: more than one line BeginOfSignature" */
+    TZO_FI_SIGNATURE_UNENDED = 23,  /* "Signature: section not ended before the end of the
+                                       data" */
+    TZO_FI_SIGNATURE_MALFORMED = 24, /* "Signature: the section must hold exactly the lines
+                                        Type, KeyId and Value, in this order" */
+    TZO_FI_SIGNATURE_TYPE = 25,     /* "Signature: unsupported type; only ed25519 is known" */
+    TZO_FI_SIGNATURE_KEY_ID = 26,   /* "Signature: KeyId is not 16 lower-case hexadecimal
+                                       digits" */
+    TZO_FI_SIGNATURE_VALUE = 27,    /* "Signature: Value is not 128 lower-case hexadecimal
+                                       digits" */
+    TZO_FI_SIGNATURE_OTHER_KEY = 28, /* "Signature: made by none of the keys given" */
+    TZO_FI_SIGNATURE_NO_CHECKSUM = 29, /* "Signature: no ended Checksum section for it to
+                                          sign" */
+    TZO_FI_SIGNATURE_MISMATCH = 30, /* "Signature: does not match the Checksum section": the
+                                       data or the signature was changed after signing */
+    TZO_FI_SIGNING_KEY_NOT_PEM = 31, /* "not a private key in PEM" */
+    TZO_FI_SIGNING_KEY_ENCRYPTED = 32 /* "encrypted with a passphrase; decrypt it with openssl
+                                         pkey into /dev/fd/N, so that it never lies in a file
+                                         unencrypted" */
 };
 
 /* Where factory data is read from. A null pointer to it reads "/dev/mtd/by-label/FACTORY". */

@@ -214,11 +214,6 @@ public:
     std::string text(const Entry& section) const;
 
 private:
-    // Take the next line `line` of the data, which starts at `lineBegin` in m_data, into
-    // m_sections and into m_layout; return nothing.
-    void addForReaders(const std::string& line, std::size_t lineBegin);
-    void addToLayout(const std::string& line, std::size_t lineBegin);
-
     std::string m_data;
     std::size_t m_dataEnd;
     std::vector<Entry> m_sections;
@@ -245,6 +240,8 @@ private:
 // (ReadError with EBADMSG): nothing is made from such data. Corrected bit flips are not errors.
 // ---------------------------------------------------------------------------------------------
 
+class PublicKey;
+
 // Factory data read once from a device, a file, a pipe or memory.
 class TZO_FACTORYINFO_API FactoryData {
 public:
@@ -269,6 +266,10 @@ public:
     // time.
     std::istream& stream();
 
+    // Checks the signature of the data against `keys`, as verifySignature(stream(), keys) does.
+    // Returns the key that made it.
+    const PublicKey& verifySignature(const std::vector<PublicKey>& keys);
+
     FactoryData(const FactoryData&) = delete; // it owns the data read so far
     FactoryData& operator=(const FactoryData&) = delete;
 
@@ -276,6 +277,103 @@ private:
     class Reader;
     Reader* m_reader;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Signatures
+//
+// The station that seals factory data may sign the text of its Checksum section with an Ed25519
+// private key kept at the factory; a device that holds the public key then accepts only data
+// whose sums that key vouches for, so that sums rewritten by anyone without it are found out:
+//
+//   BeginOfSignature
+//   Type=ed25519
+//   KeyId=<16 lower-case hexadecimal digits: the start of SHA-256 of the raw public key>
+//   Value=<128 lower-case hexadecimal digits: the 64 bytes of the signature>
+//   EndOfSignature
+//
+// The signed message is kSignedMessagePrefix followed by the section text of Checksum. The
+// section must hold exactly these three lines, in this order, and the data exactly one line
+// BeginOfSignature. Keys are PEM files as `openssl genpkey -algorithm ed25519` (private) and
+// `openssl pkey -pubout` (public) write them, read strictly: nothing but that one PEM block.
+//
+// A library built without signatures (TZO_FACTORYINFO_SIGNATURES=OFF) has the same calls; each
+// throws std::invalid_argument "this build of the factory data library has no signature
+// support".
+// ---------------------------------------------------------------------------------------------
+
+// Starts every signed message, so that a signature of the format can never pass for one made
+// for another purpose with the same key.
+constexpr char kSignedMessagePrefix[] = "tzo-gw-factoryinfo Checksum signature 1\n";
+
+// An Ed25519 public key that checks signatures, as a device holds it.
+class TZO_FACTORYINFO_API PublicKey {
+public:
+    // Reads the key from `pem`, the text of a PEM public key file.
+    // Throws std::invalid_argument with one of these messages:
+    //   "not a public key in PEM"            not exactly one PEM block PUBLIC KEY
+    //   "not an Ed25519 key"                 another algorithm, or a wrong length
+    //   "holds a private key, which must not leave the station; give the public half (openssl
+    //    pkey -pubout)"
+    //   "a weak key: of small order, or not a point of Ed25519's group; forged signatures could
+    //    pass under it"
+    explicit PublicKey(const std::string& pem);
+
+    // Returns the key id: the first 8 bytes of the SHA-256 of the 32 bytes of the raw key, as 16
+    // lower-case hexadecimal digits.
+    const std::string& id() const { return m_id; }
+
+    // Returns the 32 bytes of the raw key.
+    const std::string& raw() const { return m_raw; }
+
+private:
+    friend class SigningKey;
+    PublicKey() {}
+
+    std::string m_raw; // the 32 bytes of the key
+    std::string m_id;
+};
+
+// An Ed25519 private key that signs, as the station holds it; its bytes are wiped when it goes.
+class TZO_FACTORYINFO_API SigningKey {
+public:
+    // Reads the key from `pem`, the text of an unencrypted PEM private key file.
+    // Throws std::invalid_argument with one of these messages:
+    //   "not a private key in PEM"           not exactly one PEM block PRIVATE KEY
+    //   "not an Ed25519 key"                 another algorithm, or a wrong length
+    //   "encrypted with a passphrase; decrypt it with openssl pkey into /dev/fd/N, so that it
+    //    never lies in a file unencrypted"
+    explicit SigningKey(const std::string& pem);
+    ~SigningKey();
+
+    // Returns the public half of this key.
+    const PublicKey& publicKey() const { return m_public; }
+
+    // Returns the Signature section, markers included, that signs `checksumText`, the section
+    // text of a Checksum section, with this key.
+    std::string signatureSection(const std::string& checksumText) const;
+
+    SigningKey(const SigningKey&) = delete; // it owns the secret
+    SigningKey& operator=(const SigningKey&) = delete;
+
+private:
+    std::string m_secret; // libsodium's secret key: the seed and the public key
+    PublicKey m_public;
+};
+
+// Checks that the data of the seekable stream `in` holds one Signature section, well-formed,
+// made by one of `keys` over the section text of its Checksum section, all read in one pass
+// (SectionIndex). Give it the stream of a FactoryData, and construct the objects from that same
+// stream afterwards: they then see the bytes that the signature vouches for.
+// Returns the key of `keys` that made the signature.
+// Throws std::invalid_argument with the message of a failed read (ReadError), or one that starts
+// "Signature: ": no Signature section, more than one, not ended, not exactly its three lines, an
+// unsupported type, a KeyId or Value that is not lower-case hexadecimal of its length, made by
+// none of `keys` ("Signature: made by none of the keys given", followed by the KeyId of the
+// data and those of `keys`), no ended Checksum section, or "Signature: does not match the
+// Checksum section": the data or the signature was changed after signing.
+// A check that cannot run for lack of memory throws std::bad_alloc, never one of these.
+TZO_FACTORYINFO_API const PublicKey& verifySignature(std::istream& in,
+                                                     const std::vector<PublicKey>& keys);
 
 // ---------------------------------------------------------------------------------------------
 // Factory data objects
