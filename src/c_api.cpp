@@ -14,9 +14,11 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 using tzo::factoryinfo::FactoryData;
 using tzo::factoryinfo::FactoryInfo;
+using tzo::factoryinfo::PublicKey;
 using tzo::factoryinfo::ReadError;
 using tzo::factoryinfo::Section;
 
@@ -40,6 +42,14 @@ struct tzo_fi_section : Section {
     using Section::Section;
 };
 
+struct tzo_fi_data {
+    std::unique_ptr<FactoryData> data;
+};
+
+struct tzo_fi_key {
+    PublicKey key;
+};
+
 namespace {
 
 using namespace tzo::factoryinfo::detail;
@@ -51,33 +61,22 @@ int codeOf(const ReadError& error) {
                                                              : TZO_FI_READ_FAILED;
 }
 
-// What a call does with the stream of its factory data; `context` is the call's own.
-using ReadBody = void (*)(std::istream& in, void* context);
+// What a call does; `context` is the call's own.
+using Body = void (*)(void* context);
 
-// Reads the factory data of `source` through a FactoryData and runs `body` on its stream, unless
-// `argumentsValid` is false or the source is not valid either. Sets *errorNumber, unless null,
-// to the cause of a failed open or read, 0 otherwise. The one place where exceptions stop: only
-// a thread's cancellation goes on, as it must.
+// Runs `body` on `context`, unless `argumentsValid` is false. Sets *errorNumber, unless null, to
+// the cause of a failed open or read, 0 otherwise. The one place where exceptions stop: only a
+// thread's cancellation goes on, as it must.
 // Returns TZO_FI_OK, or the code of what was thrown.
-int readGuarded(const tzo_fi_source* source, int* errorNumber, bool argumentsValid, ReadBody body,
-                void* context) {
+int guarded(int* errorNumber, bool argumentsValid, Body body, void* context) {
     if (errorNumber != nullptr) {
         *errorNumber = 0;
     }
-    if (!argumentsValid || (source != nullptr && source->path == nullptr &&
-                            source->data == nullptr && source->size != 0)) {
+    if (!argumentsValid) {
         return TZO_FI_INVALID_ARGUMENT;
     }
     try {
-        std::optional<FactoryData> data;
-        if (source == nullptr) {
-            data.emplace();
-        } else if (source->path != nullptr) {
-            data.emplace(std::string(source->path));
-        } else {
-            data.emplace(static_cast<const char*>(source->data), source->size);
-        }
-        body(data->stream(), context);
+        body(context);
         return TZO_FI_OK;
     } catch (const abi::__forced_unwind&) {
         throw;
@@ -95,13 +94,39 @@ int readGuarded(const tzo_fi_source* source, int* errorNumber, bool argumentsVal
     }
 }
 
-// readGuarded for a callable `read`, which takes the stream.
-// Returns what readGuarded returns.
+// guarded for a callable `run`, which takes no argument.
+// Returns what guarded returns.
+template <typename Run>
+int guard(int* errorNumber, bool argumentsValid, Run run) {
+    return guarded(
+        errorNumber, argumentsValid, [](void* context) { (*static_cast<Run*>(context))(); }, &run);
+}
+
+// Returns true when `source` is null or describes some data: a path, or bytes of any length at a
+// pointer, or no bytes.
+bool isValid(const tzo_fi_source* source) {
+    return source == nullptr || source->path != nullptr || source->data != nullptr ||
+           source->size == 0;
+}
+
+// Returns a new FactoryData that reads `source`.
+std::unique_ptr<FactoryData> openSource(const tzo_fi_source* source) {
+    if (source == nullptr) {
+        return std::make_unique<FactoryData>();
+    }
+    if (source->path != nullptr) {
+        return std::make_unique<FactoryData>(std::string(source->path));
+    }
+    return std::make_unique<FactoryData>(static_cast<const char*>(source->data), source->size);
+}
+
+// guard for a callable `read`, which takes the stream of the factory data of `source`, read
+// through a FactoryData; a source that is not valid is an invalid argument too.
+// Returns what guarded returns.
 template <typename Read>
 int readSource(const tzo_fi_source* source, int* errorNumber, bool argumentsValid, Read read) {
-    return readGuarded(
-        source, errorNumber, argumentsValid,
-        [](std::istream& in, void* context) { (*static_cast<Read*>(context))(in); }, &read);
+    return guard(errorNumber, argumentsValid && isValid(source),
+                 [&] { read(openSource(source)->stream()); });
 }
 
 // Returns the name of `size` bytes at `name`, which may be null when `size` is 0.
@@ -190,6 +215,73 @@ int tzo_fi_checksum_section(const tzo_fi_source* source, const char* name, size_
     const bool valid = verified != nullptr && (name != nullptr || name_size == 0);
     return readSource(source, error_number, valid, [=](std::istream& in) {
         *verified = tzo::factoryinfo::checksumSection(in, nameOf(name, name_size)) ? 1 : 0;
+    });
+}
+
+int tzo_fi_data_read(const tzo_fi_source* source, tzo_fi_data** data, int* error_number) {
+    if (data != nullptr) {
+        *data = nullptr;
+    }
+    return guard(error_number, data != nullptr && isValid(source), [=] {
+        auto read = std::make_unique<tzo_fi_data>(tzo_fi_data{openSource(source)});
+        // Up to the end of the data: every later pass is served from what is kept.
+        std::istream& in = read->data->stream();
+        std::string line;
+        while (tzo::factoryinfo::getLine(in, line)) {
+        }
+        throwIfReadError(in);
+        *data = read.release();
+    });
+}
+
+void tzo_fi_data_free(tzo_fi_data* data) {
+    delete data;
+}
+
+int tzo_fi_key_read(const char* pem, size_t pem_size, tzo_fi_key** key) {
+    if (key != nullptr) {
+        *key = nullptr;
+    }
+    const bool valid = key != nullptr && (pem != nullptr || pem_size == 0);
+    return guard(nullptr, valid, [=] { *key = new tzo_fi_key{PublicKey(nameOf(pem, pem_size))}; });
+}
+
+const char* tzo_fi_key_id(const tzo_fi_key* key) {
+    return key->key.id().c_str();
+}
+
+void tzo_fi_key_free(tzo_fi_key* key) {
+    delete key;
+}
+
+int tzo_fi_data_verify(tzo_fi_data* data, const tzo_fi_key* const* keys, size_t key_count) {
+    const bool valid = data != nullptr && (keys != nullptr || key_count == 0) &&
+                       std::find(keys, keys + key_count, nullptr) == keys + key_count;
+    return guard(nullptr, valid, [=] {
+        std::vector<PublicKey> trusted;
+        for (size_t i = 0; i < key_count; ++i) {
+            trusted.push_back(keys[i]->key);
+        }
+        data->data->verifySignature(trusted);
+    });
+}
+
+int tzo_fi_data_info(tzo_fi_data* data, tzo_fi_info** info) {
+    if (info != nullptr) {
+        *info = nullptr;
+    }
+    return guard(nullptr, data != nullptr && info != nullptr,
+                 [=] { *info = new tzo_fi_info(data->data->stream()); });
+}
+
+int tzo_fi_data_section(tzo_fi_data* data, const char* name, size_t name_size,
+                        tzo_fi_section** section) {
+    if (section != nullptr) {
+        *section = nullptr;
+    }
+    const bool valid = data != nullptr && section != nullptr && (name != nullptr || name_size == 0);
+    return guard(nullptr, valid, [=] {
+        *section = new tzo_fi_section(data->data->stream(), nameOf(name, name_size));
     });
 }
 

@@ -30,8 +30,9 @@ private:
     int m_code;
 };
 
-// Throws Error with the code `code`; never returns.
-[[noreturn]] inline void fail(int code) {
+// Throws Error with the code `code`; never returns. Kept out of line: a failure is rare, and
+// one copy of the throw serves every call.
+[[noreturn]] __attribute__((noinline, cold)) inline void fail(int code) {
     throw Error(code);
 }
 

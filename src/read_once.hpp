@@ -126,12 +126,11 @@ private:
     }
 
     Source& m_source;
-    std::unique_ptr<char[]>
-        m_blocks[kMaxDataSize / kReadOnceBlockSize]; // all full but the last
-    std::size_t m_size = 0;                                 // the bytes read so far
-    std::size_t m_block = 0;                                // the block of the get area
-    bool m_ended = false;                                   // the source has ended
-    std::exception_ptr m_failure;                           // thrown by every later read
+    std::unique_ptr<char[]> m_blocks[kMaxDataSize / kReadOnceBlockSize]; // all full but the last
+    std::size_t m_size = 0;                                              // the bytes read so far
+    std::size_t m_block = 0;      // the block of the get area
+    bool m_ended = false;         // the source has ended
+    std::exception_ptr m_failure; // thrown by every later read
 };
 
 // The data of a Source, read once through a ReadOnceBuffer, as an input stream. Bad is in the

@@ -88,6 +88,9 @@ SectionIndex::SectionIndex(std::istream& in) : m_dataEnd(0) {
     }
 }
 
+// Defined here, so that the containers' code is not repeated in every unit that uses one.
+SectionIndex::~SectionIndex() = default;
+
 const SectionIndex::Entry* SectionIndex::find(const std::string& name) const {
     const auto found = m_sectionOfName.find(name);
     return found == m_sectionOfName.end() ? nullptr : &m_sections[found->second];

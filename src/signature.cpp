@@ -220,9 +220,11 @@ std::string SigningKey::signatureSection(const std::string& checksumText) const 
     unsigned char signature[crypto_sign_BYTES];
     crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
                          message.size(), reinterpret_cast<const unsigned char*>(m_secret.data()));
-    return std::string(kBeginPrefix) + kSignatureSection + '\n' + kTypeLine + '\n' + kKeyIdStart +
-           m_public.id() + '\n' + kValueStart + hexOf(signature, sizeof signature) + '\n' +
-           kEndPrefix + kSignatureSection + '\n';
+    std::string section = kBeginPrefix;
+    section.append(kSignatureSection).append("\n").append(kTypeLine).append("\n");
+    section.append(kKeyIdStart).append(m_public.id()).append("\n").append(kValueStart);
+    section.append(hexOf(signature, sizeof signature)).append("\n").append(kEndPrefix);
+    return section.append(kSignatureSection).append("\n");
 }
 
 const PublicKey& verifySignature(std::istream& in, const std::vector<PublicKey>& keys) {

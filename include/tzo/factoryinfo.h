@@ -174,6 +174,67 @@ TZO_FI_API void tzo_fi_section_free(tzo_fi_section* section);
 TZO_FI_API int tzo_fi_checksum_section(const struct tzo_fi_source* source, const char* name,
                                        size_t name_size, int* verified, int* error_number);
 
+/* Factory data read once, for programs that check its signature and then read from the very
+ * bytes that were checked: read it into a handle, verify the handle against the trusted keys,
+ * and read the info and sections from that handle. Nothing is read from the source after
+ * tzo_fi_data_read returns, so data that changes on the device meanwhile cannot pass. A handle
+ * is used by one thread at a time; the info and section handles made from it are independent
+ * of it, and may be shared. */
+typedef struct tzo_fi_data tzo_fi_data;
+
+/* An Ed25519 public key that checks signatures (docs/format.md describes the Signature section
+ * that it checks). Immutable; it may be shared between threads. */
+typedef struct tzo_fi_key tzo_fi_key;
+
+/* Reads the factory data of `source` up to its end of data, as every reader reads it, and sets
+ * *data to a new handle that holds it (to NULL on failure). A memory source may change or go
+ * once this returns. Free it with tzo_fi_data_free.
+ * Returns TZO_FI_OK; TZO_FI_OPEN_FAILED, TZO_FI_READ_FAILED or TZO_FI_TOO_MUCH_DATA;
+ * TZO_FI_OUT_OF_MEMORY; TZO_FI_INVALID_ARGUMENT when `data` is NULL. `error_number` is set as by
+ * tzo_fi_info_read. */
+TZO_FI_API int tzo_fi_data_read(const struct tzo_fi_source* source, tzo_fi_data** data,
+                                int* error_number);
+
+/* Frees `data`; NULL is ignored. Returns nothing. */
+TZO_FI_API void tzo_fi_data_free(tzo_fi_data* data);
+
+/* Reads the public key from the `pem_size` bytes at `pem`, the text of a PEM file as
+ * `openssl pkey -pubout` writes it, and sets *key to a new handle that holds it (to NULL on
+ * failure). Free it with tzo_fi_key_free.
+ * Returns TZO_FI_OK; TZO_FI_KEY_NOT_PEM, TZO_FI_KEY_NOT_ED25519, TZO_FI_KEY_PRIVATE or
+ * TZO_FI_KEY_WEAK; TZO_FI_NO_SIGNATURES; TZO_FI_OUT_OF_MEMORY; TZO_FI_INVALID_ARGUMENT when `key`
+ * is NULL, or `pem` is NULL with a size. */
+TZO_FI_API int tzo_fi_key_read(const char* pem, size_t pem_size, tzo_fi_key** key);
+
+/* Returns the id of `key`, as the KeyId line of a Signature section names it: 16 lower-case
+ * hexadecimal digits, as a C string that lives as long as `key`. */
+TZO_FI_API const char* tzo_fi_key_id(const tzo_fi_key* key);
+
+/* Frees `key`; NULL is ignored. Returns nothing. */
+TZO_FI_API void tzo_fi_key_free(tzo_fi_key* key);
+
+/* Checks that `data` holds one Signature section, well-formed, made over the text of its
+ * Checksum section by the one of the `key_count` keys at `keys` that its KeyId names, as the
+ * C++ verifySignature does. Give the old and the new key while a fleet changes over.
+ * Returns TZO_FI_OK when it does; TZO_FI_SIGNATURE_MISMATCH when the data or the signature was
+ * changed after signing; TZO_FI_SIGNATURE_OTHER_KEY when none of the keys made it; another
+ * TZO_FI_SIGNATURE_ code for a missing, repeated, unended or malformed section, or one without
+ * a Checksum section; TZO_FI_NO_SIGNATURES; TZO_FI_OUT_OF_MEMORY when the check could not run;
+ * TZO_FI_INVALID_ARGUMENT when `data` is NULL, `keys` is NULL with a count, or a key is NULL. */
+TZO_FI_API int tzo_fi_data_verify(tzo_fi_data* data, const tzo_fi_key* const* keys,
+                                  size_t key_count);
+
+/* As tzo_fi_info_read, on the data of `data` instead of a source; `data` stays as it is.
+ * Returns the codes of tzo_fi_info_read but those of opening and reading, and
+ * TZO_FI_INVALID_ARGUMENT when `data` or `info` is NULL. */
+TZO_FI_API int tzo_fi_data_info(tzo_fi_data* data, tzo_fi_info** info);
+
+/* As tzo_fi_section_read, on the data of `data` instead of a source; `data` stays as it is.
+ * Returns the codes of tzo_fi_section_read but those of opening and reading, and
+ * TZO_FI_INVALID_ARGUMENT when `data` or `section` is NULL, or `name` is NULL with a size. */
+TZO_FI_API int tzo_fi_data_section(tzo_fi_data* data, const char* name, size_t name_size,
+                                   tzo_fi_section** section);
+
 /* Returns the library's message for `code`, word for word that of the C++ API's exception for
  * the same failure, or "unknown error code" for a code not listed above. */
 TZO_FI_API const char* tzo_fi_message(int code);

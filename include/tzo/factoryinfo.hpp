@@ -189,6 +189,7 @@ public:
     // other than at the end of the data; a stream that throws itself (that of a FactoryData)
     // leaves with its own exception.
     explicit SectionIndex(std::istream& in);
+    ~SectionIndex();
 
     // Returns every line read, each followed by one LF, the line "EndOfData" included.
     const std::string& data() const { return m_data; }
