@@ -4,9 +4,13 @@
 #define TZO_FACTORYINFO_C_API_CASES_HPP
 
 #include <tzo/factoryinfo.h>
+#include <tzo/factoryinfo.hpp>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace tzo::factoryinfo::test {
 
@@ -73,6 +77,40 @@ inline std::string cApiOutcome(const std::string& what, const std::string& name,
         tzo_fi_info_free(info);
     }
     return out;
+}
+
+// Returns the outcome of loading the key files at `paths` (at most 16 KiB of each) and checking
+// the signature of `data` with them, through the C API when `c`, or else the C++ API: "verified"
+// or the failure's message, which C++ may follow with details.
+inline std::string signatureOutcome(bool c, const std::vector<std::string>& paths,
+                                    const std::string& data) {
+    std::vector<std::string> pems;
+    for (const std::string& path : paths) {
+        std::string pem(16 * 1024 + 1, '\0');
+        std::ifstream(path, std::ios_base::binary).read(&pem[0], pem.size()).gcount();
+        pems.push_back(pem.substr(0, pem.find('\0')));
+    }
+    if (!c) {
+        try {
+            std::istringstream in(data);
+            verifySignature(in, std::vector<PublicKey>(pems.begin(), pems.end()));
+            return "verified";
+        } catch (const std::invalid_argument& error) {
+            return error.what();
+        }
+    }
+    std::vector<tzo_fi_key*> keys(pems.size());
+    tzo_fi_data* read = nullptr;
+    const tzo_fi_source source = {nullptr, data.data(), data.size()};
+    int code = TZO_FI_OK;
+    for (std::size_t i = 0; i < pems.size() && code == TZO_FI_OK; ++i)
+        code = tzo_fi_key_read(pems[i].data(), pems[i].size(), &keys[i]);
+    if (code == TZO_FI_OK && (code = tzo_fi_data_read(&source, &read, nullptr)) == TZO_FI_OK)
+        code = tzo_fi_data_verify(read, keys.data(), keys.size());
+    tzo_fi_data_free(read);
+    for (tzo_fi_key* key : keys)
+        tzo_fi_key_free(key);
+    return code == TZO_FI_OK ? "verified" : tzo_fi_message(code);
 }
 
 } // namespace tzo::factoryinfo::test

@@ -300,8 +300,19 @@ inline std::string toolCase(const std::string& arguments, const std::string& dat
     std::ostringstream out, err;
     const int status = tool::run(static_cast<int>(words.size()), argv.data(), in, out, err);
     close(in);
-    return "status " + std::to_string(status) + " out " + shown(out.str()) + "\nerr " +
-           shown(err.str()) + "\n";
+    std::string result = "status " + std::to_string(status) + " out " + shown(out.str()) +
+                         "\nerr " + shown(err.str()) + "\n";
+    // With --key, the signature check is also made through the C API, which must agree.
+    std::vector<std::string> keys;
+    for (std::size_t i = 3; i + 1 < words.size(); ++i)
+        if (words[i] == "--key")
+            keys.push_back(words[i + 1]);
+    if (keys.empty())
+        return result;
+    const std::string cxx = signatureOutcome(false, keys, data);
+    if (const std::string c = signatureOutcome(true, keys, data); cxx.rfind(c, 0) != 0)
+        result += "the C API differs: " + c + "\n";
+    return result;
 }
 
 } // namespace tzo::factoryinfo::test
