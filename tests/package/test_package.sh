@@ -73,6 +73,14 @@ check_consumer() {
     local said
     said=$(run_consumer "$1" "$sample") && echo "$said" && [[ $said == "$expected" ]]
 }
+# Each signed-serial example prints the serial number of the data that the station's key signed,
+# given with a second key as in a rotation, and refuses the sample, which is not signed.
+keys=$2/../keys signed=$scratch/signed.txt
+tail -n +2 "$2/../cases/tool-key-verify-signed" >"$signed"
+check_signed_consumer() {
+    [[ $(run_consumer "$1" "$signed" "$keys/other.pub" "$keys/station.pub") == GW4-2026-004711 ]] &&
+        ! run_consumer "$1" "$sample" "$keys/station.pub" && echo "$1: signed data only"
+}
 
 echo "=== the C++ example through the CMake package"
 cmake -S "$source" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
@@ -83,12 +91,14 @@ grep -qx "tzo-gw-factoryinfo_DIR:PATH=$prefix/$libdir/cmake/tzo-gw-factoryinfo" 
     "$scratch/cmake/CMakeCache.txt"
 cmake --build "$scratch/cmake"
 check_consumer "$scratch/cmake/consumer"
+check_signed_consumer "$scratch/cmake/signed-serial"
 
 echo "=== the C example through the CMake package, in a project of C alone"
 cmake -S "$c_source" -B "$scratch/c-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_C_FLAGS="${flags[*]}" "${toolchain_args[@]}" "${crypto_args[@]}"
 cmake --build "$scratch/c-cmake"
 check_consumer "$scratch/c-cmake/c-consumer"
+check_signed_consumer "$scratch/c-cmake/signed-serial-c"
 
 echo "=== both examples through pkg-config"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
