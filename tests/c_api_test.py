@@ -1,5 +1,5 @@
-"""The ctypes example (examples/python) on the sample data, on bytes that are not text, and on
-failures. Run as: c_api_test.py EXAMPLES-DIR, with TZO_FACTORYINFO_LIBRARY naming the library."""
+"""The ctypes example (examples/python) on the sample data, on bytes that are not text, on
+signed data, and on failures. Run as: c_api_test.py EXAMPLES-DIR, with TZO_FACTORYINFO_LIBRARY naming the library."""
 import sys
 import unittest
 
@@ -33,6 +33,18 @@ class Example(unittest.TestCase):
             fi.section("Factoryinfo", "/nonexistent/factory")
         self.assertEqual((str(raised.exception), raised.exception.cause),
                          ("unable to open factory file", "No such file or directory"))
+
+    def test_reads_signed_data_only(self):
+        keys = [open(f"{examples}/../tests/keys/{name}.pub", "rb").read() for name in
+                ("other", "station")]
+        with open(f"{examples}/../tests/cases/tool-key-verify-signed", "rb") as case:
+            data = case.read().split(b"\n", 1)[1]
+        self.assertEqual(fi.FactoryInfo(data=data, keys=keys)["SerialNumber"], "GW4-2026-004711")
+        self.assertEqual(fi.section("RadioCalibration", data=data, keys=keys)[1], True)
+        for source, code in (({"data": data.replace(b"Sum=2", b"Sum=3")}, 30), ({"path": SAMPLE}, 21)):
+            with self.assertRaises(fi.FactoryDataError) as raised:
+                fi.FactoryInfo(**source, keys=keys)
+            self.assertEqual(raised.exception.code, code)
 
 
 if __name__ == "__main__":

@@ -82,6 +82,9 @@ RadioCalibration: verified" tzo-factoryinfo verify --key $key Factoryinfo RadioC
 expect "get --key" 0 "GW4-9" tzo-factoryinfo --require-checksum --key $key get SerialNumber
 expect "unsigned --key" 1 "tzo-factoryinfo: Signature: no Signature section, *" \
     tzo-factoryinfo --file /dev/mtd/by-label/DAMAGED verify --key $key Factoryinfo
+for example in signed-serial signed-serial-c; do
+    expect "$example" 0 "GW4-9" $example /dev/mtd/by-label/FACTORY $key
+done
 expect "device tests" 0 "*PASSED  ] [1-9]* test*" \
     env TZO_FACTORYINFO_BOARD=1 factoryinfo-tests --gtest_filter='FactoryDevice.*'
 kill "$mdev" && rm -r /dev/mtd

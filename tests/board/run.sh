@@ -103,7 +103,7 @@ openssl pkey -in station.pem -pubout -out root/usr/share/tzo-gw-factoryinfo/fact
 printf %s "$data" | qemu-arm "$build/tools/tzo-factoryinfo" --file - seal --size 64K \
     --sign-key station.pem | dd of=flash.img bs=64K seek=1 conv=notrunc status=none
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
-cp "$build/tests/factoryinfo-tests" root/usr/bin/
+cp "$build/tests/factoryinfo-tests" "$build"/examples/signed-serial{,-c} root/usr/bin/
 cp root/usr/share/tzo-gw-factoryinfo/mdev.conf root/etc/mdev.conf
 cp unpacked/bin/busybox root/bin/ && ln -s busybox root/bin/sh
 cp unpacked/bin/udevadm root/bin/ && ln -s udevadm root/bin/systemd-udevd
