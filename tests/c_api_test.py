@@ -41,7 +41,8 @@ class Example(unittest.TestCase):
             data = case.read().split(b"\n", 1)[1]
         self.assertEqual(fi.FactoryInfo(data=data, keys=keys)["SerialNumber"], "GW4-2026-004711")
         self.assertEqual(fi.section("RadioCalibration", data=data, keys=keys)[1], True)
-        for source, code in (({"data": data.replace(b"Sum=2", b"Sum=3")}, 30), ({"path": SAMPLE}, 21)):
+        forged = data.replace(b"Sum=2", b"Sum=3")
+        for source, code in (({"data": forged}, 30), ({"path": SAMPLE}, 21)):
             with self.assertRaises(fi.FactoryDataError) as raised:
                 fi.FactoryInfo(**source, keys=keys)
             self.assertEqual(raised.exception.code, code)

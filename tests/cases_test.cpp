@@ -102,8 +102,8 @@ TEST_P(Cases, GivesItsBaseline) {
     ASSERT_TRUE(fs::exists(fs::path(TZO_CASES_DIR) / GetParam()))
         << "case removed: build again, so that the list of tests follows tests/cases/";
 #ifndef TZO_FACTORYINFO_SIGNATURES
-    // Built without signatures, the tool refuses every key before it reads anything (the program
-    // test checks that), so the cases that give one (tool-key-*, tool-sign-key-*) do not apply.
+    // Built without signatures, the library refuses every key (the program test checks that), so
+    // the cases that give one (tool-key-*, tool-sign-key-*) do not apply.
     if (GetParam().rfind("tool-key-", 0) == 0 || GetParam().rfind("tool-sign-key-", 0) == 0)
         GTEST_SKIP() << "the tool is built without signatures";
 #endif

@@ -95,25 +95,18 @@ TEST(Signature, ChecksAndObjectsSeeOneSnapshot) {
     tzo_fi_data_free(read);
 }
 
-// A check that cannot run for lack of memory says so: out of memory in C, std::bad_alloc in
-// C++, at whichever allocation it fails, never the verdict for forged data.
+// A check that cannot run for lack of memory says so, at whichever allocation it fails, never
+// that the data was forged. The C API passes on what the C++ API throws.
 TEST(Signature, RunningOutOfMemoryIsNotAForgery) {
     const std::string data = signedData();
-    const std::vector<PublicKey> keys = tool::readPublicKeys({"tests/keys/station.pub"});
     const tzo_fi_source source = {nullptr, data.data(), data.size()};
     tzo_fi_data* read = nullptr;
     tzo_fi_key* key = stationKey();
     ASSERT_EQ(tzo_fi_data_read(&source, &read, nullptr), TZO_FI_OK);
     int code = TZO_FI_OUT_OF_MEMORY;
     for (int succeeding = 0; code == TZO_FI_OUT_OF_MEMORY; ++succeeding) {
-        std::istringstream in(data);
         allocationsLeft = succeeding;
         code = tzo_fi_data_verify(read, &key, 1);
-        allocationsLeft = succeeding;
-        try {
-            verifySignature(in, keys);
-        } catch (const std::bad_alloc&) {
-        }
         allocationsLeft = -1;
         ASSERT_NE(succeeding, 1000) << "the check never ran to its end";
     }
