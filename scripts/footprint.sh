@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Prints what the shipped files take on the device: both libraries and the programs, built for
-# armhf in Release and stripped as a device image strips them, as a Markdown table.
+# armhf in Release and stripped as a device image strips them, as a Markdown table; the factory
+# info library also as built without signatures.
 #
 #   scripts/footprint.sh           print the table
 #   scripts/footprint.sh --check   also fail when a library is over its budget
@@ -57,7 +58,16 @@ measure() {
         "$(awk -v bytes="$bytes" 'BEGIN { print bytes / 1024 }')" "$budget"
 }
 
-measure "$build/libtzo-gw-factoryinfo.so.$version" 32
+measure "$build/libtzo-gw-factoryinfo.so.$version" 40
+# The library of a device image without libsodium, built on its own in build-armhf-nosig/.
+nosig=build-armhf-nosig
+cmake --no-warn-unused-cli -S . -B "$nosig" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake" \
+    -DTZO_FACTORYINFO_WERROR=ON -DTZO_FACTORYINFO_SIGNATURES=OFF -DTZO_FACTORYINFO_TESTS=OFF \
+    -DTZO_FACTORYINFO_TOOL=OFF -DTZO_FACTORYINFO_EXAMPLES=OFF >/dev/null
+cmake --build "$nosig" -j2 --target tzo-gw-factoryinfo >/dev/null
+cp "$nosig/libtzo-gw-factoryinfo.so.$version" "$nosig/without-signatures.so"
+measure "$nosig/without-signatures.so" 32
 measure "$build/crypto/libtzo-gw-crypto.so.1.0.0" 8
 measure "$build/tools/tzo-factoryinfo"
 measure "$build/examples/print-factory-info"
