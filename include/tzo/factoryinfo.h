@@ -9,6 +9,9 @@
  * - tzo_fi_info_read gives the key/value pairs of the "Factoryinfo" section, tzo_fi_section_read
  *   any section as text, each verified against the sum that the "Checksum" section records for
  *   it; tzo_fi_checksum_section gives only that verdict.
+ * - tzo_fi_data_read reads the data once into a handle, which tzo_fi_data_verify checks against
+ *   the trusted keys (its Signature section) and from which tzo_fi_data_info and
+ *   tzo_fi_data_section read: a program that accepts signed data only reads what was checked.
  * - Factory data may hold NUL bytes, so names, keys, values and texts go with their lengths in
  *   bytes. Those handed out are also followed by a NUL byte, not counted in the length, so that
  *   they can be used as C strings where they hold none.
