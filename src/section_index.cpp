@@ -41,7 +41,10 @@ void addForReaders(const std::string& line, std::size_t lineBegin, std::size_t l
         return;
     }
     // A begin marker on the last line is entered too: no line can end its section.
-    sections.push_back({added.first->first, lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
+    // Inserted, not pushed back: emplace_back, which returns an Entry&, would match the names
+    // that the library exports.
+    sections.insert(sections.end(),
+                    Entry{added.first->first, lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
 }
 
 // Takes the line `line`, which starts at `lineBegin` and ends at `lineEnd`, into `layout`, the
@@ -58,8 +61,8 @@ void addToLayout(const std::string& line, std::size_t lineBegin, std::size_t lin
         return;
     }
     if (startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
-        layout.push_back(
-            {line.substr(kBeginPrefixSize), lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
+        layout.insert(layout.end(), Entry{line.substr(kBeginPrefixSize), lineBegin, lineEnd,
+                                          lineEnd, lineEnd, false, 1});
     }
 }
 
