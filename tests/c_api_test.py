@@ -39,7 +39,13 @@ class Example(unittest.TestCase):
                 ("other", "station")]
         with open(f"{examples}/../tests/cases/tool-key-verify-signed", "rb") as case:
             data = case.read().split(b"\n", 1)[1]
-        self.assertEqual(fi.FactoryInfo(data=data, keys=keys)["SerialNumber"], "GW4-2026-004711")
+        try:
+            self.assertEqual(fi.FactoryInfo(data=data, keys=keys)["SerialNumber"],
+                             "GW4-2026-004711")
+        except fi.FactoryDataError as error:
+            if error.code != 16:  # 16: a library built without signatures
+                raise
+            self.skipTest(str(error))
         self.assertEqual(fi.section("RadioCalibration", data=data, keys=keys)[1], True)
         forged = data.replace(b"Sum=2", b"Sum=3")
         for source, code in (({"data": forged}, 30), ({"path": SAMPLE}, 21)):
