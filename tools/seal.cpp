@@ -4,14 +4,13 @@
 #include "seal.hpp"
 
 #include "checksum_names.hpp"
-#include "signature.hpp"
 #include "status.hpp"
 
 #include <tzo/factoryinfo.hpp>
 
+#include <optional>
 #include <set>
 #include <stdexcept>
-#include <string_view>
 #include <unordered_map>
 
 namespace tzo::factoryinfo::tool {
