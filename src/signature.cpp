@@ -20,7 +20,6 @@ constexpr char kPublicKeyDerPrefix[] = "\x30\x2a\x30\x05\x06\x03\x2b\x65\x70\x03
 constexpr char kPrivateKeyDerPrefix[] =
     "\x30\x2e\x02\x01\x00\x30\x05\x06\x03\x2b\x65\x70\x04\x22\x04\x20";
 constexpr std::size_t kKeyIdBytes = 8;
-constexpr std::size_t kKeyIdDigits = 2 * kKeyIdBytes;
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 // The lines of the section, in their order: the type, whole, and the starts of the other two.
