@@ -1,5 +1,5 @@
 // The signature check of the tool on data that a device fails to read; what it gives for data
-// and keys is in the cases of tests/cases/ (tool-key-*, tool-sign-key-*).
+// and keys is in the cases of tests/cases/ (tool-keys/).
 #include "signature.hpp"
 #include "status.hpp"
 #include "test_support.hpp"
@@ -16,7 +16,7 @@ namespace {
 // of the data is the read error, even where every section that the check reads stands before
 // it.
 TEST(Signature, ReadFaultBeforeTheEndOfTheDataIsTheReadError) {
-    std::ifstream file(TZO_CASES_DIR "/tool-key-verify-signed", std::ios_base::binary);
+    std::ifstream file(TZO_CASES_DIR "/tool-keys/verify-signed", std::ios_base::binary);
     std::string arguments;
     std::getline(file, arguments);
     const std::string data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
