@@ -86,7 +86,7 @@ std::string resultOf(const std::string& name) {
         data = contentsOf(TZO_SAMPLE);
     if (folder == "tool" || folder == "tool-keys")
         return withVersionPlaceholder(toolCase(first, data));
-    return libraryCase(first, data, folder == "lines");
+    return libraryCase(first, data, folder == "lines", folder == "rewinds");
 }
 
 // Returns the name of the test of the case file named `info.param`.

@@ -193,13 +193,16 @@ inline std::string linesOf(std::istream& in) {
     return lines;
 }
 
-// Returns below which byte offset a read fault, and below how many bytes read a failing rewind,
-// turn the outcome of `read` on `data` into the read error; or what else a fault gives. Tries
-// every `step`-th offset and count.
-inline std::string faultsOf(const std::string& data, const Read& read, std::size_t step) {
+// Returns below which byte offset a read fault, and with `rewinds` below how many bytes read a
+// failing rewind, turn the outcome of `read` on `data` into the read error; or what else a fault
+// gives. Tries every `step`-th offset and count.
+inline std::string faultsOf(const std::string& data, const Read& read, bool rewinds,
+                            std::size_t step) {
     const std::string intact = outcomeOf(data, read);
-    std::string summary = "  read error below byte";
+    std::string summary = "  read error below byte ";
     for (const std::size_t rounds : {1, 3}) {
+        if (rounds == 3 && !rewinds)
+            break;
         std::size_t firstIntact = kNever;
         for (std::size_t at = 0; at <= rounds * data.size() + 1; at += step) {
             const std::string outcome =
@@ -207,11 +210,11 @@ inline std::string faultsOf(const std::string& data, const Read& read, std::size
             firstIntact = outcome == intact ? std::min(firstIntact, at) : firstIntact;
             if (outcome != intact &&
                 (outcome != "!error reading factory data" || firstIntact <= at))
-                return summary + " " + std::to_string(at) + " gives " + outcome;
+                return summary + std::to_string(at) + " gives " + outcome;
         }
-        summary += " " + std::to_string(firstIntact) + (rounds == 1 ? ", on rewinds below" : "\n");
+        summary += (rounds == 1 ? "" : ", on rewinds below ") + std::to_string(firstIntact);
     }
-    return summary;
+    return summary + "\n";
 }
 
 // The reader of a case that reads the data once, as the device is read; the C API has no twin
@@ -220,9 +223,10 @@ constexpr char kReadOnce[] = "FactoryInfo read once, as from the device";
 
 // Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
 // FactoryInfo (also read once, as the device is read) give for section `name` of `data`, with a
-// fault at every `faultStep`-th place; first, with `traceLines`, each line that getLine reads.
+// fault at every `faultStep`-th place, and with `rewinds` a rewind failing after every
+// `faultStep`-th byte; first, with `traceLines`, each line that getLine reads.
 inline std::string libraryCase(const std::string& name, const std::string& data, bool traceLines,
-                               std::size_t faultStep = 1) {
+                               bool rewinds, std::size_t faultStep = 1) {
     std::istringstream in(data);
     const std::string lines = linesOf(in);
     std::string out = traceLines ? "getLine:" + lines + "\n" : "", last = "caller's";
@@ -272,7 +276,7 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
     }
     for (const auto& [what, read] : readers) {
         const std::string intact = outcomeOf(data, read);
-        out += what + ": " + intact + "\n" + faultsOf(data, read, faultStep);
+        out += what + ": " + intact + "\n" + faultsOf(data, read, rewinds, faultStep);
         // Every case is a case of the C API too, which must give the same.
         if (what == kReadOnce)
             continue;
