@@ -7,7 +7,9 @@
 //   library/    the reading functions, the objects and the C API on a section of the data;
 //   rewinds/    the same, where a pass over the data that cannot rewind is the point;
 //   tool/       the tool;
-//   tool-keys/  the tool given a key, which a tool built without signatures refuses first.
+//   tool-keys/  the tool given a key, which a tool built without signatures refuses first;
+//   tool-usage/ the tool's refusals of its command line: each line of a case gives the arguments
+//               of one run, on no data, and the baseline has one line for each run.
 //
 // A case file: the first line names a section, or, for the tool, gives the tool's
 // arguments, which follow "--file -" and are split as a POSIX shell splits words that only single
@@ -75,10 +77,25 @@ std::vector<std::string> filesBelow(const fs::path& dir) {
     return names;
 }
 
+// Returns, for each line of `runs`, the line and what the tool gives run with it as its arguments
+// on no data, on a line of its own.
+std::string toolRuns(const std::string& runs) {
+    std::istringstream lines(runs);
+    std::string results;
+    for (std::string arguments; std::getline(lines, arguments);) {
+        std::string result = toolCase(arguments, "");
+        std::replace(result.begin(), result.end(), '\n', ' ');
+        results += shown(arguments) + ": " + result.substr(0, result.size() - 1) + "\n";
+    }
+    return results;
+}
+
 // Returns what the case at `name`, FOLDER/NAME, gives, as its baseline holds it.
 std::string resultOf(const std::string& name) {
     const std::string folder = name.substr(0, name.find('/'));
     const std::string input = contentsOf(fs::path(TZO_CASES_DIR) / name);
+    if (folder == "tool-usage")
+        return toolRuns(input);
     const std::size_t lf = std::min(input.find('\n'), input.size());
     const std::string first = input.substr(0, lf);
     std::string data = input.substr(std::min(lf + 1, input.size()));
