@@ -44,7 +44,7 @@ struct CodedMessage {
 
 // Each message above with the C API's code for it, by which the C API tells a failure of the C++
 // API from its message and gives the message of a code. A message missing here would reach C
-// programs as TZO_FI_INTERNAL_ERROR: tests/c_api_cases.hpp checks that every message has its
+// programs as TZO_FI_INTERNAL_ERROR: tests/c_api_test.cpp checks that every message has its
 // code and every code its message.
 inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OK, kNoErrorMessage},

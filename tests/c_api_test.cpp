@@ -1,5 +1,5 @@
 // The C API where the cases do not take it (they compare it with the C++ API on every case's
-// data, tests/c_api_cases.hpp): its codes and their messages, the arguments it refuses, and what
+// data, tests/test_support.hpp): its codes and their messages, the arguments it refuses, and what
 // is too much for it. The device test reads the device through it, and the causes of failures.
 #include <tzo/factoryinfo.h>
 

@@ -149,9 +149,8 @@ TEST(Baselines, BelongToACaseEach) {
 }
 
 // getLine passes a failed read on as std::getline does: bad set, the part read kept, and the
-// buffer's exception thrown when the caller enabled exceptions for bad. No section is summed in
-// part: the crypto library takes a 32-bit length.
-TEST(Faults, ReadFaultsAndLengthsBeyondTheCryptoCall) {
+// buffer's exception thrown when the caller enabled exceptions for bad.
+TEST(Faults, GetLinePassesAFailedReadOnAsStdGetlineDoes) {
     const std::pair<std::size_t, std::ios_base::iostate> faults[] = {
         {0, std::ios_base::goodbit}, {4, std::ios_base::goodbit}, {4, std::ios_base::badbit}};
     std::string lines;
@@ -163,6 +162,10 @@ TEST(Faults, ReadFaultsAndLengthsBeyondTheCryptoCall) {
     }
     EXPECT_EQ(lines,
               " \"\" fail bad\n \"ab\" \"c\" bad\n \"ab\" threw injected read fault \"c\" bad\n");
+}
+
+// No section is summed in part: the crypto library takes a 32-bit length.
+TEST(Faults, ASectionLongerThanTheCryptoLibraryTakesIsRefused) {
     EXPECT_EQ(detail::checksumLength(0xffffffffu), 0xffffffffu);
     EXPECT_EQ(
         outcomeOf(
