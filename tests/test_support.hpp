@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
@@ -34,7 +35,8 @@ constexpr std::size_t kNever = std::string::npos;
 // `readAhead` bytes at a time (0: none, one byte per call, as an unbuffered buffer). A read
 // reaching byte `fault` throws, as an input error does (the stream gets bad set), after every
 // rewind too. Rewinds go to position 0 only, and fail once `rewindLimit` bytes have been handed
-// out in all, as when the driver goes away halfway through a run.
+// out in all, as when the driver goes away halfway through a run. Both leave errno set, which
+// says nothing about the caller's stream.
 class TestBuffer : public std::streambuf {
 public:
     TestBuffer(std::string data, std::size_t readAhead, std::size_t fault = kNever,
@@ -46,8 +48,10 @@ protected:
     int_type underflow() override {
         if (m_next == m_data.size())
             return traits_type::eof();
-        if (m_next >= m_fault)
+        if (m_next >= m_fault) {
+            errno = EIO; // as a failed read(2) leaves it, which the caller's stream may not
             throw std::runtime_error("injected read fault");
+        }
         if (m_readAhead == 0)
             return traits_type::to_int_type(m_data[m_next]);
         const std::size_t count = std::min({m_readAhead, m_data.size() - m_next, m_fault - m_next});
@@ -68,8 +72,10 @@ protected:
     }
     pos_type seekpos(pos_type position, std::ios_base::openmode) override {
         m_delivered += m_next - static_cast<std::size_t>(egptr() - gptr());
-        if (m_delivered >= m_rewindLimit || position != pos_type(0))
+        if (m_delivered >= m_rewindLimit || position != pos_type(0)) {
+            errno = ESPIPE;
             return pos_type(-1);
+        }
         m_next = 0;
         setg(nullptr, nullptr, nullptr);
         return position;
