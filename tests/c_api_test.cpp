@@ -3,12 +3,12 @@
 // is too much for it. The device test reads the device through it, and the causes of failures.
 #include <tzo/factoryinfo.h>
 
+#include "test_support.hpp"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +20,8 @@
 #include <string>
 
 namespace {
+
+namespace test = tzo::factoryinfo::test;
 
 // Every code, its value and its message: what C programs are built against and what they show.
 const struct {
@@ -113,23 +115,12 @@ TEST(CApi, GivesTooMuchDataAndRunningOutOfMemoryTheirCodes) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than a limit leaves";
 #endif
-    const pid_t child = fork();
-    if (child == 0) {
-        // Room for little more than the program: reading the line of 16 MiB needs twice that.
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (4 << 20);
-        const rlimit room = {limit, limit};
-        if (setrlimit(RLIMIT_AS, &room) != 0 || std::malloc(64 << 20) != nullptr)
-            _exit(77); // as under qemu-arm, which keeps the address space to itself
-        _exit(tzo_fi_section_read(&source, "", 0, &section, nullptr));
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77)
+    // Reading the line of 16 MiB needs twice that.
+    const int status = test::statusInLittleRoom(
+        [&] { return tzo_fi_section_read(&source, "", 0, &section, nullptr); });
+    if (status == test::kNoLimit)
         GTEST_SKIP() << "the address space cannot be limited here";
-    EXPECT_EQ(WEXITSTATUS(status), TZO_FI_OUT_OF_MEMORY);
+    EXPECT_EQ(status, TZO_FI_OUT_OF_MEMORY);
 }
 
 void* readUntilCancelled(void* path) {

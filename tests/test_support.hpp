@@ -12,12 +12,16 @@
 #include "read_once.hpp"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -353,6 +357,34 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
             out += "  the C API differs: " + c + "\n";
     }
     return out;
+}
+
+// The exit status of a child that cannot limit its address space (as under qemu-arm, which keeps
+// it to itself), and of one whose output was not what it should be.
+constexpr int kNoLimit = 77, kOtherOutput = 78;
+
+// Returns the exit status of `body()`, run in a child whose address space leaves room for little
+// more than the program, 4 MiB; 128 and the signal for a child killed by one, as a shell does.
+// An exception that leaves `body` aborts the child, as it would a program.
+template <typename Body>
+int statusInLittleRoom(Body body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (4 << 20);
+        const rlimit room = {limit, limit};
+        if (setrlimit(RLIMIT_AS, &room) != 0 || std::malloc(64 << 20) != nullptr)
+            _exit(kNoLimit);
+        try {
+            _exit(body());
+        } catch (...) {
+            std::abort();
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Returns the exit status and output of the tool run with `arguments` (see splitArguments) on
