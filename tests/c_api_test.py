@@ -33,6 +33,8 @@ class Example(unittest.TestCase):
             fi.section("Factoryinfo", "/nonexistent/factory")
         self.assertEqual((str(raised.exception), raised.exception.cause),
                          ("unable to open factory file", "No such file or directory"))
+        with self.assertRaisesRegex(ValueError, "^embedded null byte$"):
+            fi.section("Factoryinfo", SAMPLE + "\0.d/file")
 
 
 if __name__ == "__main__":

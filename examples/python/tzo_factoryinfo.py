@@ -56,9 +56,13 @@ class FactoryDataError(Exception):
 
 
 def _read(function, path, data, *arguments):
-    """Calls `function` on the source that `path` or `data` describes; returns the new handle."""
+    """Calls `function` on the source that `path` or `data` describes; returns the new handle.
+    A path holding a NUL byte raises ValueError, as open() does: C would read it only up to it."""
+    path = None if path is None else os.fsencode(path)
+    if path is not None and b"\0" in path:
+        raise ValueError("embedded null byte")
     source = None if path is None and data is None else _Source(
-        None if path is None else os.fsencode(path), data, 0 if data is None else len(data))
+        path, data, 0 if data is None else len(data))
     handle, error_number = _handle(), c_int()
     code = function(source, *arguments, ctypes.byref(handle), ctypes.byref(error_number))
     if code != 0:
