@@ -173,18 +173,6 @@ TEST(FactoryDevice, ReadsEachByteOnceUpToTheDataAndAtMost16MiB) {
     unlink(path);
 }
 
-// A character device that is no flash partition reads as a file, its driver never asked what
-// flash it is: /dev/null as no data, and /dev/zero, endless, as more than 16 MiB.
-TEST(FactoryDevice, ReadsOtherCharacterDevicesAsFiles) {
-    const auto serialOf = [](const char* path) {
-        return test::outcomeOf("", [&](std::istream&) {
-            return FactoryInfo(FactoryData(path).stream())["SerialNumber"];
-        });
-    };
-    EXPECT_EQ(serialOf("/dev/null"), "!End of data reached before finding factory info");
-    EXPECT_EQ(serialOf("/dev/zero"), "!factory data exceeds 16 MiB");
-}
-
 // Data given in pieces, each one read: an empty piece is an end of the data, after which a FIFO
 // written to again, or a file appended to, gives more; "!" is a read that fails, as a flash
 // error may fail one read and not the next.
