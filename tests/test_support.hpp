@@ -9,7 +9,6 @@
 #include <tzo/factoryinfo.hpp>
 
 #include "cli.hpp"
-#include "read_once.hpp"
 
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -92,27 +91,6 @@ private:
     std::size_t m_rewindLimit;
     std::size_t m_next = 0;
     std::size_t m_delivered = 0;
-};
-
-// A TestBuffer read as the library reads a device, once: as much as the buffer holds at a time,
-// its injected fault as the read error.
-class StreamSource : public detail::Source {
-public:
-    explicit StreamSource(std::streambuf& buffer) : m_buffer(buffer) {}
-
-    std::size_t read(char* into, std::size_t count) override {
-        try {
-            const std::streamsize held = std::max<std::streamsize>(m_buffer.in_avail(), 1);
-            const std::streamsize got =
-                m_buffer.sgetn(into, std::min(static_cast<std::streamsize>(count), held));
-            return static_cast<std::size_t>(std::max<std::streamsize>(got, 0));
-        } catch (const std::runtime_error&) {
-            throw ReadError("error reading factory data", 0);
-        }
-    }
-
-private:
-    std::streambuf& m_buffer;
 };
 
 // Returns what `read(stream)` returns, or "!" and the message of the std::invalid_argument it
@@ -290,13 +268,9 @@ inline std::string faultsOf(const std::string& data, const Read& read, bool rewi
     return summary + "\n";
 }
 
-// The reader of a case that reads the data once, as the device is read; the C API has no twin
-// of it, as it reads data only so.
-constexpr char kReadOnce[] = "FactoryInfo read once, as from the device";
-
 // Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
-// FactoryInfo (also read once, as the device is read) give for section `name` of `data`, with a
-// fault at every `faultStep`-th place, and with `rewinds` a rewind failing after every
+// FactoryInfo give for section `name` of `data` (and what the C API gives, where it differs), with
+// a fault at every `faultStep`-th place, and with `rewinds` a rewind failing after every
 // `faultStep`-th byte; first, with `traceLines`, each line that getLine reads.
 inline std::string libraryCase(const std::string& name, const std::string& data, bool traceLines,
                                bool rewinds, std::size_t faultStep = 1) {
@@ -341,18 +315,11 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
             return pairs + ", Absent " + shown(*absent); // outlives the object
         };
         readers.emplace_back("FactoryInfo", factoryInfo);
-        readers.emplace_back(kReadOnce, [factoryInfo](std::istream& s) {
-            StreamSource source(*s.rdbuf());
-            detail::ReadOnceStream once(source);
-            return factoryInfo(once.stream());
-        });
     }
     for (const auto& [what, read] : readers) {
         const std::string intact = outcomeOf(data, read);
         out += what + ": " + intact + "\n" + faultsOf(data, read, rewinds, faultStep);
         // Every case is a case of the C API too, which must give the same.
-        if (what == kReadOnce)
-            continue;
         if (const std::string c = cApiOutcome(what, name, data); c != intact)
             out += "  the C API differs: " + c + "\n";
     }
