@@ -29,19 +29,17 @@ inline std::optional<ReadCount> readSoFar() {
 }
 
 // Returns what `read()` reads through read(2) in the calling thread, without the reads of
-// the count itself (measured by counting twice with nothing between), or nothing when the
-// kernel keeps no count.
+// the count itself (those between two counts with nothing between), or nothing when the kernel
+// keeps no count.
 template <typename Read>
 std::optional<ReadCount> readCountOf(Read read) {
-    const std::optional<ReadCount> start = readSoFar();
-    const std::optional<ReadCount> before = readSoFar();
+    const std::optional<ReadCount> start = readSoFar(), before = readSoFar();
     read();
     const std::optional<ReadCount> after = readSoFar();
-    if (!start || !before || !after)
-        return std::nullopt;
-    const ReadCount own{before->bytes - start->bytes, before->calls - start->calls};
-    return ReadCount{after->bytes - before->bytes - own.bytes,
-                     after->calls - before->calls - own.calls};
+    if (!after)
+        return std::nullopt; // nor any other count, then
+    return ReadCount{after->bytes - 2 * before->bytes + start->bytes,
+                     after->calls - 2 * before->calls + start->calls};
 }
 
 } // namespace tzo::factoryinfo::test

@@ -327,7 +327,7 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
 }
 
 // The exit status of a child that cannot limit its address space (as under qemu-arm, which keeps
-// it to itself), and of one whose output was not what it should be.
+// it to itself, or AddressSanitizer), and of one whose output was not what it should be.
 constexpr int kNoLimit = 77, kOtherOutput = 78;
 
 // Returns the exit status of `body()`, run in a child whose address space leaves room for little
@@ -335,6 +335,9 @@ constexpr int kNoLimit = 77, kOtherOutput = 78;
 // An exception that leaves `body` aborts the child, as it would a program.
 template <typename Body>
 int statusInLittleRoom(Body body) {
+#if defined(__SANITIZE_ADDRESS__)
+    return kNoLimit; // AddressSanitizer reserves more address space than a limit leaves
+#endif
     const pid_t child = fork();
     if (child == 0) {
         long pages = 0;
