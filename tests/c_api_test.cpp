@@ -114,7 +114,7 @@ TEST(CApi, GivesTooMuchDataAndRunningOutOfMemoryTheirCodes) {
     EXPECT_EQ(tzo_fi_section_read(&source, "", 0, &section, nullptr), TZO_FI_TOO_MUCH_DATA);
     // Reading the line of 16 MiB needs twice that.
     const int status = test::statusInLittleRoom(
-        [&] { return tzo_fi_section_read(&source, "", 0, &section, nullptr); });
+        [&]() noexcept { return tzo_fi_section_read(&source, "", 0, &section, nullptr); });
     if (status == test::kNoLimit)
         GTEST_SKIP() << "the address space cannot be limited here";
     EXPECT_EQ(status, TZO_FI_OUT_OF_MEMORY);

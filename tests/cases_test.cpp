@@ -167,10 +167,10 @@ TEST(Faults, GetLinePassesAFailedReadOnAsStdGetlineDoes) {
 // No section is summed in part: the crypto library takes a 32-bit length.
 TEST(Faults, ASectionLongerThanTheCryptoLibraryTakesIsRefused) {
     EXPECT_EQ(detail::checksumLength(0xffffffffu), 0xffffffffu);
-    EXPECT_EQ(
-        outcomeOf(
-            "", [](std::istream&) { return std::to_string(detail::checksumLength(0x100000000u)); }),
-        "!section too large to checksum");
+    const Read tooLong = [](std::istream&) {
+        return std::to_string(detail::checksumLength(0x100000000u));
+    };
+    EXPECT_EQ(outcomeOf("", tooLong), "!section too large to checksum");
 }
 
 // Memory running out while the tool reads its command line is a failure like any later one: the
@@ -179,7 +179,7 @@ TEST(Tool, RunningOutOfMemoryOnTheCommandLineIsAFailure) {
     std::string key(64 << 20, 'k');
     char program[] = "tzo-factoryinfo", get[] = "get";
     char* argv[] = {program, get, key.data(), nullptr};
-    const int status = statusInLittleRoom([&] {
+    const int status = statusInLittleRoom([&]() noexcept {
         std::ostringstream out, err;
         const int status = tool::run(3, argv, -1, out, err);
         return out.str().empty() && err.str() == "tzo-factoryinfo: out of memory\n" ? status

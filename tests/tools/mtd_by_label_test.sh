@@ -51,9 +51,7 @@ done
 expect "names that are not one plain file name take no link" "FACTORY>../../mtd1"
 partition 3 "u-boot_env.1:a=b@c#d+e"
 mdev "" mtd3
-partition 4 .x
-partition 5 ..x
-partition 6 ...
+partition 4 .x && partition 5 ..x && partition 6 ...
 for number in 4 5 6; do mdev add mtd$number; done
 expect "every character allowed in a name, and names that start with a dot" "...>../../mtd6
 ..x>../../mtd5
