@@ -3,8 +3,9 @@
 # run.sh made, ".", "FACTORY " and "RADIO CAL" (mtd0 to mtd2, which get none), ERASED (mtd3),
 # FACTORY (mtd4) and DAMAGED (mtd5): first as busybox mdev makes them on coldplug and hotplug,
 # with the tool and the library reading them; then, mdev stopped and its links gone, as
-# systemd-udevd makes them with the installed rule alone. Last, the tool reads a NAND partition
-# of nandsim across a bad block, from a page with ECC errors, and while bits flip.
+# systemd-udevd makes them with the installed rule alone. Then mac.sh checks the factory MAC
+# addresses on network interfaces. Last, the tool reads a NAND partition of nandsim across a bad
+# block, from a page with ECC errors, and while bits flip.
 # Prints "board: PASS NAME" or "board: FAIL NAME" for each check, "board: done, N failed" last,
 # and powers off.
 # shellcheck disable=SC2016 # conditions for await are evaluated there
@@ -107,6 +108,8 @@ expect "udev coldplug" 0 "$claimed" udev_links
 unplug "udev hotplug remove"
 replug && udevadm settle && expect "udev hotplug add" 0 "$claimed" udev_links
 udevadm control --exit
+# shellcheck disable=SC1091 # run.sh copies it in: the factory MAC addresses, under mdev and udevd
+. /mac/mac.sh
 
 # NAND: nandsim as a 256 MiB SLC chip (2 KiB pages, 128 KiB erase blocks, BCH correcting 8 bits
 # in 512 bytes) whose partition 1 holds erase blocks 4 to 11. The image is written there as

@@ -120,6 +120,11 @@ for module in gpio-mxc ofpart spi-nor spi-imx nandsim; do
     done
 done
 sed -i '/^nandsim\.ko$/d' root/modules/boot
+# The MAC address checks (mac.sh), with the dummy network driver, the test keys, and Debian's
+# rule and .link file for network interfaces.
+mkdir root/mac && cp "$source"/tests/{board/mac.sh,keys/station.pem,keys/station.pub,keys/other.pem} \
+    unpacked/lib/{udev/rules.d/80-net-setup-link.rules,systemd/network/99-default.link} root/mac/
+cp "$modules/kernel/drivers/net/dummy.ko" root/modules/
 # The libraries that the programs and libraries need, until none is missing: the host's armhf
 # ones, or those of the packages that udevadm needs and the host has only for itself.
 # missing: prints each library that a program or library in the initramfs needs and lacks.
