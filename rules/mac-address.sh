@@ -18,6 +18,7 @@ set -u
 PATH=/usr/sbin:/usr/bin:/sbin:/bin
 tool=@TZO_TOOL@
 conf=@TZO_MAC_ADDRESS_CONF@
+partition=/dev/mtd/by-label/FACTORY # what the tool reads
 
 # say MESSAGE: one line to syslog; to standard error where there is no logger.
 say() {
@@ -44,6 +45,15 @@ set_address() {
     error=$(ip link set dev "$interface" address "$address" 2>&1) || say "$said: $error"
 }
 
+# await_partition: waits up to 10 s for the link to the factory partition, which udev makes in
+# parallel with the events of network interfaces as the system starts, and returns 0.
+await_partition() {
+    tries=50
+    while [ ! -e "$partition" ] && [ $tries -gt 0 ]; do
+        sleep 0.2 && tries=$((tries - 1))
+    done
+}
+
 # configure INTERFACE [--key PUBKEY]...: sets the address of INTERFACE from the first line of the
 # configuration that names it, if any.
 configure() {
@@ -51,7 +61,7 @@ configure() {
     [ -d "/sys/class/net/$wanted" ] || return 0
     while read -r name key offset rest; do
         if [ "$name" = "$wanted" ]; then
-            set_address "$name" "$key" "$offset" "$rest" "$@"
+            await_partition && set_address "$name" "$key" "$offset" "$rest" "$@"
             return
         fi
     done <"$conf"

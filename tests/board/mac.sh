@@ -38,11 +38,13 @@ $3 keeps its address, factory MacAddress: $4" mac_state "$3"
 }
 # mac_round MANAGER ASSIGNED: the checks of a round under MANAGER, which leaves the addresses
 # that the helper does not set of addr_assign_type ASSIGNED. FACTORY is pointed at the data of
-# the test.
+# the test a second after the first interfaces appear, as udev may link it at boot.
 mac_round() {
-    : >/tmp/messages && ln -sfn /tmp/factory /dev/mtd/by-label/FACTORY
+    : >/tmp/messages && rm /dev/mtd/by-label/FACTORY
     mac_data $factory && insmod /modules/dummy.ko numdummies=2
-    await '[ "$(cat /sys/class/net/dummy1/address)" = $next ]'
+    sleep 1 && ln -s /tmp/factory /dev/mtd/by-label/FACTORY
+    await '[ "$(cat /sys/class/net/dummy0/address /sys/class/net/dummy1/address)" = "$factory
+$next" ]'
     expect "$1 MAC address" 0 "$factory 0 3" mac_state dummy0
     expect "$1 MAC address +1" 0 "$next 0 3" mac_state dummy1
     sed -i 's/^MacAddress=02/MacAddress=06/' /tmp/factory
