@@ -31,7 +31,7 @@ say() {
 # which refuses it.
 set_address() {
     interface=$1 key=$2 offset=$3 rest=$4 && shift 4
-    said="$interface keeps its address, factory $key${offset:+ $offset}"
+    said="$interface keeps its address ($key${offset:+ $offset})"
     if ! address=$("$tool" "$@" mac -- "$key" ${offset:+"$offset"} ${rest:+"$rest"} \
         </dev/null 2>&1); then
         say "$said: $(echo "$address" | head -n 1 | sed 's/^tzo-factoryinfo: //')"

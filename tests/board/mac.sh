@@ -34,7 +34,7 @@ mac_refused() {
     ip link add "$3" type dummy
     await "grep -q '$3 keeps' /tmp/messages"
     expect "$1" 0 "other 0 $2
-$3 keeps its address, factory MacAddress: $4" mac_state "$3"
+$3 keeps its address (MacAddress): $4" mac_state "$3"
 }
 # mac_round MANAGER ASSIGNED: the checks of a round under MANAGER, which leaves the addresses
 # that the helper does not set of addr_assign_type ASSIGNED. FACTORY is pointed at the data of
@@ -65,7 +65,7 @@ kill $mdev && rmmod dummy && insmod /modules/dummy.ko numdummies=0 && mac_data $
 ip link add dummy5 type dummy && ip link set dummy5 up
 echo 'dummy5 MacAddress' >>/etc/tzo-gw-factoryinfo/mac-address.conf && $helper
 expect "mdev MAC address, up already" 0 "other 1 1
-dummy5 keeps its address, factory MacAddress: the interface is up already" mac_state dummy5
+dummy5 keeps its address (MacAddress): the interface is up already" mac_state dummy5
 rmmod dummy
 
 mkdir -p /run/udev/rules.d /run/systemd/network /etc
