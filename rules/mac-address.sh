@@ -20,10 +20,11 @@ tool=@TZO_TOOL@
 conf=@TZO_MAC_ADDRESS_CONF@
 partition=/dev/mtd/by-label/FACTORY # what the tool reads
 
-# say MESSAGE: one line to syslog; to standard error where there is no logger.
+# say MESSAGE: the first line of MESSAGE to syslog; to standard error where there is no logger.
 say() {
-    logger -t tzo-factoryinfo -p daemon.warning -- "$1" 2>/dev/null ||
-        echo "tzo-factoryinfo: $1" >&2
+    line=$(echo "$1" | head -n 1)
+    logger -t tzo-factoryinfo -p daemon.warning -- "$line" 2>/dev/null ||
+        echo "tzo-factoryinfo: $line" >&2
 }
 
 # set_address INTERFACE KEY OFFSET REST [--key PUBKEY]...: gives INTERFACE the address in KEY plus
@@ -34,7 +35,7 @@ set_address() {
     said="$interface keeps its address ($key${offset:+ $offset})"
     if ! address=$("$tool" "$@" mac -- "$key" ${offset:+"$offset"} ${rest:+"$rest"} \
         </dev/null 2>&1); then
-        say "$said: $(echo "$address" | head -n 1 | sed 's/^tzo-factoryinfo: //')"
+        say "$said: ${address#tzo-factoryinfo: }"
         return
     fi
     [ "$(cat "/sys/class/net/$interface/address")" = "$address" ] && return
@@ -50,7 +51,8 @@ set_address() {
 await_partition() {
     tries=50
     while [ ! -e "$partition" ] && [ $tries -gt 0 ]; do
-        sleep 0.2 && tries=$((tries - 1))
+        sleep 0.2
+        tries=$((tries - 1))
     done
 }
 
