@@ -20,7 +20,7 @@ inline constexpr char kDefaultShellPrefix[] = "factory_";
 // The most that FactoryData reads of any source, so the largest image that seal can make.
 inline constexpr std::size_t kMaxDataSize = 16 * 1024 * 1024;
 
-enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal };
+enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal, kMac };
 enum class Format { kText, kJson, kShell };
 
 // One parsed command line.
