@@ -44,7 +44,7 @@ struct CodedMessage {
 
 // Each message above with the C API's code for it: a failure of the library carries its code
 // (error.hpp), and its message comes from here, for C++ and C alike. tests/c_api_test.cpp checks
-// that every message has its code and every code its message.
+// each code's message.
 inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OK, kNoErrorMessage},
     {TZO_FI_OPEN_FAILED, kOpenErrorMessage},
