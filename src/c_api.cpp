@@ -1,9 +1,9 @@
 // The C API: the objects of the C++ API behind opaque handles, and every exception turned into
-// the code of its message in one place.
+// its code in one place.
 #include "tzo/factoryinfo.h"
 #include "tzo/factoryinfo.hpp"
 
-#include "messages.hpp"
+#include "error.hpp"
 #include "read_error.hpp"
 
 #include <cxxabi.h>
@@ -44,15 +44,11 @@ namespace {
 
 using namespace tzo::factoryinfo::detail;
 
-// Returns the code of the library's message `message`, or TZO_FI_INTERNAL_ERROR for a message
-// that has none.
-int codeOf(const char* message) {
-    for (const CodedMessage& coded : kCodedMessages) {
-        if (std::strcmp(coded.message, message) == 0) {
-            return coded.code;
-        }
-    }
-    return TZO_FI_INTERNAL_ERROR;
+// Returns the code of the read error `error`: ReadError is public, and carries one of its two
+// messages rather than a code.
+int codeOf(const ReadError& error) {
+    return std::strcmp(error.what(), kOpenErrorMessage) == 0 ? TZO_FI_OPEN_FAILED
+                                                             : TZO_FI_READ_FAILED;
 }
 
 // What a call does with the stream of its factory data; `context` is the call's own.
@@ -89,9 +85,9 @@ int readGuarded(const tzo_fi_source* source, int* errorNumber, bool argumentsVal
         if (errorNumber != nullptr) {
             *errorNumber = error.errorNumber();
         }
-        return codeOf(error.what());
-    } catch (const std::invalid_argument& error) {
-        return codeOf(error.what());
+        return codeOf(error);
+    } catch (const Error& error) {
+        return error.code();
     } catch (const std::bad_alloc&) {
         return TZO_FI_OUT_OF_MEMORY;
     } catch (...) {
@@ -198,12 +194,7 @@ int tzo_fi_checksum_section(const tzo_fi_source* source, const char* name, size_
 }
 
 const char* tzo_fi_message(int code) {
-    for (const CodedMessage& coded : kCodedMessages) {
-        if (coded.code == code) {
-            return coded.message;
-        }
-    }
-    return kUnknownCodeMessage;
+    return messageOf(code);
 }
 
 const char* tzo_fi_cause(int error_number) {

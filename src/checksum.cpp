@@ -2,7 +2,7 @@
 #include "tzo/factoryinfo.hpp"
 
 #include "checksum_length.hpp"
-#include "messages.hpp"
+#include "error.hpp"
 #include "read_error.hpp"
 
 #include <tzo/crypto.hpp>
@@ -78,23 +78,23 @@ bool checksumSection(std::istream& in, const std::string& name) {
     }
     detail::throwIfReadError(in);
     if (in.eof() && lastLine != kChecksumEndMarker) {
-        throw std::invalid_argument(detail::kChecksumUnendedMessage);
+        detail::fail(TZO_FI_CHECKSUM_UNENDED);
     }
 
     if (!hasType && !hasSum) {
         return false;
     }
     if (!hasType || !hasSum) {
-        throw std::invalid_argument(detail::kMissingEntryMessage);
+        detail::fail(TZO_FI_MISSING_ENTRY);
     }
     if (type != kSha256Type) {
-        throw std::invalid_argument(detail::kUnsupportedSumMessage);
+        detail::fail(TZO_FI_UNSUPPORTED_SUM);
     }
 
     const std::string text = getSectionAsString(in, name, lastLine);
     detail::throwIfReadError(in);
     if (!equalIgnoringCase(sha256Of(text), sum)) {
-        throw std::invalid_argument(detail::kMismatchMessage);
+        detail::fail(TZO_FI_CHECKSUM_MISMATCH);
     }
     return true;
 }

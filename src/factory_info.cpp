@@ -1,7 +1,7 @@
 // The "Factoryinfo" section as a verified key/value object.
 #include "tzo/factoryinfo.hpp"
 
-#include "messages.hpp"
+#include "error.hpp"
 #include "read_error.hpp"
 
 #include <stdexcept>
@@ -33,13 +33,13 @@ FactoryInfo::FactoryInfo(std::istream& in) : m_checksumValid(false) {
     seekBeginOfSection(in, kFactoryInfoSection);
     detail::throwIfReadError(in);
     if (in.eof()) {
-        throw std::invalid_argument(detail::kFactoryInfoNotFoundMessage);
+        detail::fail(TZO_FI_NO_FACTORYINFO);
     }
 
     std::map<std::string, std::string> entries = getSectionAsMap(in, kFactoryInfoSection, lastLine);
     detail::throwIfReadError(in);
     if (in.eof() && lastLine != kFactoryInfoEndMarker) {
-        throw std::invalid_argument(detail::kFactoryInfoUnendedMessage);
+        detail::fail(TZO_FI_FACTORYINFO_UNENDED);
     }
 
     m_entries = std::move(entries);

@@ -42,10 +42,9 @@ struct CodedMessage {
     const char* message;
 };
 
-// Each message above with the C API's code for it, by which the C API tells a failure of the C++
-// API from its message and gives the message of a code. A message missing here would reach C
-// programs as TZO_FI_INTERNAL_ERROR: tests/c_api_cases.hpp checks that every message has its
-// code and every code its message.
+// Each message above with the C API's code for it: a failure of the library carries its code
+// (error.hpp), and its message comes from here, for C++ and C alike. tests/c_api_cases.hpp checks
+// that every message has its code and every code its message.
 inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OK, kNoErrorMessage},
     {TZO_FI_OPEN_FAILED, kOpenErrorMessage},
@@ -63,6 +62,17 @@ inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_INVALID_ARGUMENT, kInvalidArgumentMessage},
     {TZO_FI_INTERNAL_ERROR, kInternalErrorMessage},
 };
+
+// Returns the message of the C API's code `code`, or "unknown error code" for a code not listed
+// above.
+inline const char* messageOf(int code) {
+    for (const CodedMessage& coded : kCodedMessages) {
+        if (coded.code == code) {
+            return coded.message;
+        }
+    }
+    return kUnknownCodeMessage;
+}
 
 } // namespace tzo::factoryinfo::detail
 

@@ -3,7 +3,7 @@
 #ifndef TZO_FACTORYINFO_READ_ONCE_HPP
 #define TZO_FACTORYINFO_READ_ONCE_HPP
 
-#include "messages.hpp"
+#include "error.hpp"
 #include "source.hpp"
 
 #include <algorithm>
@@ -110,7 +110,7 @@ private:
             if (m_size == kMaxFactoryDataSize) {
                 char next;
                 if (m_source.read(&next, 1) != 0) {
-                    throw std::invalid_argument(kTooMuchDataMessage);
+                    fail(TZO_FI_TOO_MUCH_DATA);
                 }
             } else {
                 if (start == 0) {

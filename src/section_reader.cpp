@@ -2,6 +2,7 @@
 // out in lines, markers and key/value pairs.
 #include "tzo/factoryinfo.hpp"
 
+#include "error.hpp"
 #include "messages.hpp"
 #include "read_error.hpp"
 
@@ -207,7 +208,7 @@ std::string readSectionText(std::istream& in, const std::string& name) {
     std::string text = getSectionAsString(in, name, lastLine);
     detail::throwIfReadError(in);
     if (in.eof() && lastLine != kEndPrefix + name) {
-        throw std::invalid_argument(detail::kSectionUnendedMessage);
+        detail::fail(TZO_FI_SECTION_UNENDED);
     }
     return text;
 }

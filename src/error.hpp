@@ -1,0 +1,35 @@
+// The library's own failures, each carrying the C API's code for it.
+#ifndef TZO_FACTORYINFO_ERROR_HPP
+#define TZO_FACTORYINFO_ERROR_HPP
+
+#include "messages.hpp"
+
+#include "tzo/factoryinfo.h"
+
+#include <stdexcept>
+
+namespace tzo::factoryinfo::detail {
+
+// A failure of the library: to C++ callers the std::invalid_argument that the header promises,
+// with the message of its code; to the C API, the code itself, so that no message is ever
+// compared to find it. Hidden: programs catch it as std::invalid_argument.
+class __attribute__((visibility("hidden"))) Error : public std::invalid_argument {
+public:
+    // The failure with the C API's code `code` and the message that messageOf gives for it.
+    explicit Error(int code) : std::invalid_argument(messageOf(code)), m_code(code) {}
+
+    // Returns the C API's code of the failure.
+    int code() const noexcept { return m_code; }
+
+private:
+    int m_code;
+};
+
+// Throws Error with the code `code`; never returns.
+[[noreturn]] inline void fail(int code) {
+    throw Error(code);
+}
+
+} // namespace tzo::factoryinfo::detail
+
+#endif // TZO_FACTORYINFO_ERROR_HPP
