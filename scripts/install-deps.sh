@@ -38,6 +38,7 @@ full_packages=(
     device-tree-compiler       # dtc, which adds the flash partitions to the board's device tree
     cpio                       # packs the board's initramfs
     kmod                       # depmod, which finds the modules that the board's modules need
+    valgrind                   # scripts/cold-start.sh counts instructions with callgrind
 )
 
 case "$*" in
