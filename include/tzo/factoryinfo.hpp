@@ -11,7 +11,7 @@
 //   FactoryinfoType=sha256        the sum of section N: N + "Type" and N + "Sum"
 //   FactoryinfoSum=9f86d0...
 //   EndOfChecksum
-//   EndOfData                     the data ends here; nothing after this line is ever read
+//   EndOfData                     the data ends here; nothing after this line counts
 //
 // - The data ends at the first line that is exactly "EndOfData", or at the end of the stream.
 // - Markers are compared byte for byte against whole lines; names are case-sensitive. Lines
@@ -67,12 +67,14 @@ public:
     ~ReadError() noexcept;
 
     // Returns the errno of the call that failed, EBADMSG when the flash reported an
-    // uncorrectable ECC error in the data that it returned, or 0 when the cause is not known (a
-    // caller's stream that failed).
+    // uncorrectable ECC error in the data that it returned, EMEDIUMTYPE for NAND flash given
+    // through its MTD block device, or 0 when the cause is not known (a caller's stream that
+    // failed).
     int errorNumber() const { return m_errorNumber; }
 
-    // Returns the cause in words: "uncorrectable ECC error" for EBADMSG, strerror's text for
-    // another error number, and "" when the cause is not known.
+    // Returns the cause in words: "uncorrectable ECC error" for EBADMSG, for EMEDIUMTYPE the
+    // device to read instead, strerror's text for another error number, and "" when the cause
+    // is not known.
     const char* cause() const;
 
 private:
@@ -179,6 +181,9 @@ TZO_FACTORYINFO_API std::string checksumEntries(const std::string& name, const s
 // block by erase block, passing over each block that the kernel reports bad. A NAND page with an
 // uncorrectable ECC error, which the kernel returns as if it had been read well, is a read error
 // (ReadError with EBADMSG): nothing is made from such data. Corrected bit flips are not errors.
+// A page is read only when data in it is needed, so a failing page after the data's end changes
+// nothing. NAND given through its MTD block device, /dev/mtdblockN, which reads bad blocks as
+// data, is refused (ReadError with EMEDIUMTYPE): read /dev/mtdN.
 // ---------------------------------------------------------------------------------------------
 
 // Factory data read once from a device, a file, a pipe or memory.
