@@ -81,7 +81,7 @@ if(NOT TZO_FACTORYINFO_PLATFORM_CRYPTO)
     string(APPEND CPACK_COMPONENT_RUNTIME_DESCRIPTION "
 .
 This package also carries libtzo-gw-crypto.so.1, a stand-in for the
-platform's crypto library that computes SHA-256 with OpenSSL.")
+platform's crypto library that computes SHA-256 with libsodium.")
 endif()
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libtzo-gw-factoryinfo-dev)

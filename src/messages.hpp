@@ -28,6 +28,7 @@ inline constexpr char kMissingEntryMessage[] = "Missing checksum entry";
 inline constexpr char kUnsupportedSumMessage[] = "Unsupported sum";
 inline constexpr char kMismatchMessage[] = "Calculated checksum do not match the provided one";
 inline constexpr char kTooLargeMessage[] = "section too large to checksum";
+inline constexpr char kCryptoFailedMessage[] = "crypto library failed to compute SHA-256";
 
 // The outcomes that only the C API reports as such.
 inline constexpr char kNoErrorMessage[] = "no error";
@@ -44,7 +45,7 @@ struct CodedMessage {
 
 // Each message above with the C API's code for it: a failure of the library carries its code
 // (error.hpp), and its message comes from here, for C++ and C alike. tests/c_api_test.cpp checks
-// each code's message.
+// that every code has its own message.
 inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OK, kNoErrorMessage},
     {TZO_FI_OPEN_FAILED, kOpenErrorMessage},
@@ -61,6 +62,7 @@ inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OUT_OF_MEMORY, kOutOfMemoryMessage},
     {TZO_FI_INVALID_ARGUMENT, kInvalidArgumentMessage},
     {TZO_FI_INTERNAL_ERROR, kInternalErrorMessage},
+    {TZO_FI_CRYPTO_FAILED, kCryptoFailedMessage},
 };
 
 // Returns the message of the C API's code `code`, or "unknown error code" for a code not listed

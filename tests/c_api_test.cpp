@@ -1,10 +1,13 @@
 // The C API where the cases do not take it (they compare it with the C++ API on every case's
 // data, tests/test_support.hpp): its codes and their messages, the arguments it refuses, and what
-// is too much for it. The device test reads the device through it, and the causes of failures.
+// is too much for it, the crypto library's failures in C++ too. The device test reads the device
+// through it, and the causes of failures.
 #include <tzo/factoryinfo.h>
+#include <tzo/factoryinfo.hpp>
 
 #include "test_support.hpp"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -12,9 +15,32 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
+
+// What the crypto library's digest throws in this program, or null: it passes the call on.
+std::exception_ptr cryptoFault;
+
+// The library's calls of the crypto library's digest reach this definition first, as the
+// program's own symbols come before those of the libraries that it loads.
+// Returns the digest of the crypto library, or throws `cryptoFault`.
+namespace tzo::crypto {
+__attribute__((visibility("default"))) std::string calculateSha256(const std::uint8_t* data,
+                                                                   std::uint32_t length) {
+    if (cryptoFault)
+        std::rethrow_exception(cryptoFault);
+    using Digest = std::string (*)(const std::uint8_t*, std::uint32_t);
+    static const auto digest =
+        reinterpret_cast<Digest>(dlsym(RTLD_NEXT, "_ZN3tzo6crypto15calculateSha256B5cxx11EPKhj"));
+    return digest(data, length);
+}
+} // namespace tzo::crypto
 
 namespace {
 
@@ -41,6 +67,7 @@ const struct {
     {TZO_FI_OUT_OF_MEMORY, 12, "out of memory"},
     {TZO_FI_INVALID_ARGUMENT, 13, "invalid argument: a null pointer"},
     {TZO_FI_INTERNAL_ERROR, 14, "internal error of the factory data library"},
+    {TZO_FI_CRYPTO_FAILED, 15, "crypto library failed to compute SHA-256"},
 };
 
 // What the results point to until a call sets them.
@@ -48,18 +75,17 @@ char sentinel;
 tzo_fi_info* const kUnsetInfo = reinterpret_cast<tzo_fi_info*>(&sentinel);
 tzo_fi_section* const kUnsetSection = reinterpret_cast<tzo_fi_section*>(&sentinel);
 
-// Each code's message, and that of unknown codes. The library's failures carry their codes, and
-// take their messages from them, so that no message goes without a code.
-TEST(CApi, EveryCodeHasItsMessage) {
+// Every code has its own message, which C++ callers get word for word as well.
+TEST(CApi, EveryCodeHasItsOwnMessage) {
     std::set<std::string> messages = {"unknown error code"};
     for (const auto& [code, value, message] : kCodes) {
         EXPECT_EQ(code, value) << message;
         EXPECT_STREQ(tzo_fi_message(code), message);
         messages.insert(message);
     }
-    EXPECT_EQ(messages.size(), std::size(kCodes) + 1); // no two codes share a message
+    EXPECT_EQ(messages.size(), std::size(kCodes) + 1);
     EXPECT_STREQ(tzo_fi_message(-1), "unknown error code");
-    EXPECT_STREQ(tzo_fi_message(15), "unknown error code");
+    EXPECT_STREQ(tzo_fi_message(16), "unknown error code");
     EXPECT_STREQ(tzo_fi_cause(EBADMSG), "uncorrectable ECC error"); // the others: the device test
     EXPECT_STREQ(tzo_fi_cause(0), "");
 }
@@ -104,6 +130,37 @@ TEST(CApi, GivesTooMuchDataAndRunningOutOfMemoryTheirCodes) {
     if (status == test::kNoLimit)
         GTEST_SKIP() << "the address space cannot be limited here";
     EXPECT_EQ(status, TZO_FI_OUT_OF_MEMORY);
+}
+
+// The sample's sum as the crypto library fails to compute it with `fault`: as C++ reports it,
+// and the code that C gets, with no result left behind.
+template <typename CppFailure, typename Fault>
+void expectCryptoFailure(Fault fault, const char* message, int code) {
+    cryptoFault = std::make_exception_ptr(fault);
+    std::ifstream sample(TZO_SAMPLE);
+    try {
+        tzo::factoryinfo::FactoryInfo info(sample);
+        ADD_FAILURE() << "no exception";
+    } catch (const CppFailure& failure) {
+        EXPECT_STREQ(failure.what(), message);
+    }
+    const tzo_fi_source source = {TZO_SAMPLE, nullptr, 0};
+    tzo_fi_info* info = kUnsetInfo;
+    EXPECT_EQ(tzo_fi_info_read(&source, &info, nullptr), code);
+    EXPECT_EQ(info, nullptr);
+    cryptoFault = nullptr;
+}
+
+// Memory running out inside the crypto library is out of memory, as anywhere else.
+TEST(CApi, GivesMemoryRunningOutInTheCryptoLibraryAsOutOfMemory) {
+    expectCryptoFailure<std::bad_alloc>(std::bad_alloc(), "std::bad_alloc", TZO_FI_OUT_OF_MEMORY);
+}
+
+// Any other failure of the crypto library is its own, never a verdict on the data.
+TEST(CApi, GivesOtherFailuresOfTheCryptoLibraryTheirOwnCode) {
+    expectCryptoFailure<std::invalid_argument>(std::runtime_error("no digest engine"),
+                                               "crypto library failed to compute SHA-256",
+                                               TZO_FI_CRYPTO_FAILED);
 }
 
 void* readUntilCancelled(void* path) {

@@ -3,7 +3,9 @@
 #define TZO_FACTORYINFO_READ_COUNT_HPP
 
 #include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 
 namespace tzo::factoryinfo::test {
@@ -14,32 +16,41 @@ struct ReadCount {
     long long calls = 0;
 };
 
-// Returns the calling thread's counts so far, or nothing when the kernel keeps none.
-inline std::optional<ReadCount> readSoFar() {
+// Returns the calling thread's counts so far, or nothing when the kernel keeps none. Sets
+// *ownBytes, unless null, to the bytes that reading them took.
+inline std::optional<ReadCount> readSoFar(long long* ownBytes = nullptr) {
     std::ifstream io("/proc/thread-self/io");
+    const std::string text{std::istreambuf_iterator<char>(io), std::istreambuf_iterator<char>()};
+    if (ownBytes != nullptr)
+        *ownBytes = static_cast<long long>(text.size());
+    std::istringstream fields(text);
     ReadCount count;
     std::string field;
-    while (io >> field) {
+    while (fields >> field) {
         if (field == "rchar:")
-            io >> count.bytes;
+            fields >> count.bytes;
         else if (field == "syscr:")
-            io >> count.calls;
+            fields >> count.calls;
     }
     return count.calls > 0 ? std::optional<ReadCount>(count) : std::nullopt;
 }
 
 // Returns what `read()` reads through read(2) in the calling thread, without the reads of
-// the count itself (those between two counts with nothing between), or nothing when the kernel
-// keeps no count.
+// the count itself: its calls as counting twice with nothing between shows, its bytes as many
+// as it read (not the same each time: a count that gains a digit makes the text longer).
+// Returns nothing when the kernel keeps no count.
 template <typename Read>
 std::optional<ReadCount> readCountOf(Read read) {
-    const std::optional<ReadCount> start = readSoFar(), before = readSoFar();
+    const std::optional<ReadCount> start = readSoFar();
+    long long ownBytes = 0;
+    const std::optional<ReadCount> before = readSoFar(&ownBytes);
     read();
     const std::optional<ReadCount> after = readSoFar();
-    if (!after)
-        return std::nullopt; // nor any other count, then
-    return ReadCount{after->bytes - 2 * before->bytes + start->bytes,
-                     after->calls - 2 * before->calls + start->calls};
+    if (!start || !before || !after)
+        return std::nullopt;
+    const long long ownCalls = before->calls - start->calls;
+    return ReadCount{after->bytes - before->bytes - ownBytes,
+                     after->calls - before->calls - ownCalls};
 }
 
 } // namespace tzo::factoryinfo::test

@@ -25,7 +25,8 @@
 //   accepted) and N + "Sum" (the SHA-256 of N's section text as hexadecimal, any letter case).
 //
 // Every failure of the library is reported by throwing std::invalid_argument with a fixed
-// English message; the library never prints and keeps no state between calls.
+// English message, and running out of memory, in the crypto library too, by throwing
+// std::bad_alloc; the library never prints and keeps no state between calls.
 #ifndef TZO_FACTORYINFO_HPP
 #define TZO_FACTORYINFO_HPP
 
@@ -143,6 +144,7 @@ getSectionAsMap(std::istream& in, const std::string& name, std::string& lastLine
 //   "Unsupported sum"                    the type is not exactly "sha256"
 //   "Calculated checksum do not match the provided one"
 //   "section too large to checksum"      the section text exceeds 4294967295 bytes
+//   "crypto library failed to compute SHA-256"   other than by running out of memory
 //   "error reading factory data"         a read failed other than at the end of the data
 TZO_FACTORYINFO_API bool checksumSection(std::istream& in, const std::string& name);
 
@@ -159,7 +161,7 @@ TZO_FACTORYINFO_API std::string readSectionText(std::istream& in, const std::str
 // `text` as 64 lower-case hexadecimal digits, each line followed by LF. The sum is computed with
 // the function that checksumSection verifies it with.
 // Throws std::invalid_argument "section too large to checksum" when `text` exceeds 4294967295
-// bytes.
+// bytes, or "crypto library failed to compute SHA-256".
 TZO_FACTORYINFO_API std::string checksumEntries(const std::string& name, const std::string& text);
 
 // ---------------------------------------------------------------------------------------------
