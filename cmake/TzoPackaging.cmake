@@ -3,7 +3,8 @@
 #   component    package                     contents
 #   runtime      libtzo-gw-factoryinfo0      the shared libraries
 #   development  libtzo-gw-factoryinfo-dev   headers, .so links, CMake package, pkg-config file
-#   tool         tzo-factoryinfo             the tool, its manual page, its device rules
+#   tool         tzo-factoryinfo             the tool, its manual page, its device rules, the
+#                                            helper and configuration of the MAC addresses
 #
 # scripts/package.sh configures a tree for them (prefix /usr, Debian's build flags, no run
 # paths) and runs `cpack -G DEB` in it.
@@ -80,7 +81,7 @@ if(NOT TZO_FACTORYINFO_PLATFORM_CRYPTO)
     string(APPEND CPACK_COMPONENT_RUNTIME_DESCRIPTION "
 .
 This package also carries libtzo-gw-crypto.so.1, a stand-in for the
-platform's crypto library that computes SHA-256 with OpenSSL.")
+platform's crypto library that computes SHA-256 with libsodium.")
 endif()
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libtzo-gw-factoryinfo-dev)
@@ -92,12 +93,23 @@ gateways.")
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME tzo-factoryinfo)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+# The helper that sets the interfaces' addresses calls ip.
+set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS iproute2)
+# The addresses' configuration is the administrator's: an upgrade keeps their changes, and only
+# a purge removes it.
+file(WRITE "${PROJECT_BINARY_DIR}/deb/conffiles"
+     "${CMAKE_INSTALL_FULL_SYSCONFDIR}/tzo-gw-factoryinfo/mac-address.conf\n")
+set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA "${PROJECT_BINARY_DIR}/deb/conffiles")
 set(CPACK_COMPONENT_TOOL_DESCRIPTION "read, verify and seal TZO gateway factory data
 The command tzo-factoryinfo gives shell scripts and people the factory
 data of a TZO gateway: single values, every pair as JSON or shell
 variables, section text, and the verification of sections against their
 sums. At the factory, it seals a draft into a partition image that reads
-back as meant.")
+back as meant.
+.
+When a network interface appears, a udev rule gives it the MAC address
+that /etc/tzo-gw-factoryinfo/mac-address.conf maps it to, from the
+verified factory data.")
 
 # Debian wants a copyright file and a changelog in every package and compressed manual pages;
 # cmake/TzoDebianFiles.cmake adds them to the staged files.

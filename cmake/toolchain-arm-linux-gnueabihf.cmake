@@ -1,7 +1,7 @@
 # Cross build for 32-bit ARM hard-float Linux with Debian's cross toolchain
 # (crossbuild-essential-armhf) and armhf packages installed through multiarch
-# (dpkg --add-architecture armhf; apt-get install libssl-dev:armhf libgtest-dev:armhf
-# libstdc++6:armhf).
+# (dpkg --add-architecture armhf; apt-get install libsodium-dev:armhf libssl-dev:armhf
+# libgtest-dev:armhf libstdc++6:armhf).
 #
 #   cmake -S . -B build-armhf \
 #         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake"
@@ -23,7 +23,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Libraries, headers and packages are searched for only below the find roots (tools on the
-# host), and pkg-config, which FindOpenSSL asks for hints, describes armhf packages only.
+# host), and pkg-config, which finds libsodium and gives FindOpenSSL hints, describes armhf
+# packages only.
 # Target programs (tests, test discovery) run under user-mode emulation.
 if(CMAKE_SYSROOT)
     # A sysroot holds everything, its own loader included.

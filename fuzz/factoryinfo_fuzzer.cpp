@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::size_t lf = std::min(input.find('\n'), size);
     const std::string first = input.substr(0, lf), data = input.substr(std::min(lf + 1, size));
 
-    const std::string library = libraryCase(first, data, false, 1 + data.size() / 8);
+    const std::string library = libraryCase(first, data, false, true, 1 + data.size() / 8);
     static const std::regex faultLine("  read error below byte \\d+, on rewinds below \\d+");
     std::istringstream lines(library);
     for (std::string line; std::getline(lines, line);)

@@ -25,17 +25,20 @@ build_tree() {
     cmake --build "$dir" -j"$jobs" >/dev/null
 }
 
-# make_seeds: writes the seed corpus, each case of tests/cases/ whose data is the one line
-# "@sample" (see tests/cases_test.cpp) with the bytes of examples/factory-data.txt instead.
+# make_seeds: writes the seed corpus, each case tests/cases/FOLDER/NAME as FOLDER-NAME, one whose
+# data is the one line "@sample" (see tests/cases_test.cpp) with the bytes of
+# examples/factory-data.txt instead.
 make_seeds() {
     rm -rf "$seeds"
     mkdir -p "$seeds"
-    local case
-    for case in tests/cases/*; do
+    local case seed
+    for case in tests/cases/*/*; do
+        seed=${case#tests/cases/}
+        seed=$seeds/${seed//\//-}
         if tail -n +2 "$case" | cmp -s - <(echo @sample); then
-            { head -n 1 "$case"; cat examples/factory-data.txt; } >"$seeds/${case##*/}"
+            { head -n 1 "$case"; cat examples/factory-data.txt; } >"$seed"
         else
-            cp "$case" "$seeds/"
+            cp "$case" "$seed"
         fi
     done
 }

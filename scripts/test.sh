@@ -8,7 +8,8 @@
 #                             with ASan and UBSan; for the device (armhf): the tests under
 #                             qemu-arm in build-armhf/, the ABI against the baselines in
 #                             tests/abi/ (build-armhf-abi/), and the stripped sizes against
-#                             their budgets; the armhf build on an emulated board with a real
+#                             their budgets; the instructions of a cold read in build/ against
+#                             theirs; the armhf build on an emulated board with a real
 #                             flash partition (tests/board/run.sh); the Debian packages
 #                             (build-package-ARCH/) checked with lintian and used unpacked; the
 #                             benchmarks in build-bench/, run briefly; and last the fuzz target
@@ -117,6 +118,7 @@ if $full; then
     test_board
     scripts/abi-baseline.sh --check
     scripts/footprint.sh --check
+    scripts/cold-start.sh --check
     test_deb_packages
     test_bench
     test_fuzz

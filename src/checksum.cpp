@@ -7,7 +7,10 @@
 
 #include <tzo/crypto.hpp>
 
+#include <cxxabi.h>
+
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 
 namespace tzo::factoryinfo {
@@ -49,9 +52,21 @@ bool takeEntry(const std::string& line, const std::string& key, std::string& val
 }
 
 // Returns the SHA-256 of `text` as hexadecimal digits, from the platform's crypto library.
+// Memory running out there is std::bad_alloc, as anywhere in the library; anything else that
+// library throws is its failure (Error "crypto library failed to compute SHA-256"), never a
+// verdict on the data. A thread's cancellation goes on, as it must.
 std::string sha256Of(const std::string& text) {
     const std::uint32_t length = detail::checksumLength(text.size());
-    return tzo::crypto::calculateSha256(reinterpret_cast<const std::uint8_t*>(text.data()), length);
+    try {
+        return tzo::crypto::calculateSha256(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                            length);
+    } catch (const abi::__forced_unwind&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        detail::fail(TZO_FI_CRYPTO_FAILED);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "tzo/factoryinfo.hpp"
 
+#include <fcntl.h>
 #include <mtd/mtd-abi.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -13,7 +14,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace tzo::factoryinfo::detail {
 
@@ -21,6 +24,9 @@ namespace {
 
 // The major device number of the MTD character devices /dev/mtdN and /dev/mtdNro.
 constexpr unsigned kMtdCharMajor = 90;
+
+// The major device number of the MTD block devices /dev/mtdblockN.
+constexpr unsigned kMtdBlockMajor = 31;
 
 // A file, a pipe, or a partition of NOR flash, which reads as a file: read(2) from where the
 // descriptor stands.
@@ -64,18 +70,54 @@ private:
     const char* m_end;
 };
 
-// Returns true when `descriptor` is an MTD character device. Only then are the MTD requests
+// Returns true when `status` is that of an MTD character device. Only then are the MTD requests
 // made: other drivers give the same request numbers other meanings.
-bool isMtdCharDevice(int descriptor) {
-    struct stat status;
-    return fstat(descriptor, &status) == 0 && S_ISCHR(status.st_mode) &&
-           major(status.st_rdev) == kMtdCharMajor;
+bool isMtdCharDevice(const struct stat& status) {
+    return S_ISCHR(status.st_mode) && major(status.st_rdev) == kMtdCharMajor;
+}
+
+// Returns true when the block device numbered `device`, an MTD block device, lies over NAND
+// flash, as the type of its MTD device in sysfs says: the block driver has no requests that
+// tell. Throws ReadError when the type cannot be read.
+bool isOverNand(dev_t device) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/sys/dev/block/%u:%u/device/type", major(device),
+                  minor(device));
+    const int typeFile = open(path, O_RDONLY | O_CLOEXEC);
+    if (typeFile == -1) {
+        throw ReadError(kReadErrorMessage, errno);
+    }
+    char type[16];
+    const ssize_t got = ::read(typeFile, type, sizeof type);
+    const int readErrorNumber = errno;
+    close(typeFile);
+    if (got < 0) {
+        throw ReadError(kReadErrorMessage, readErrorNumber);
+    }
+    const std::string_view text(type, static_cast<std::size_t>(got));
+    return text == "nand\n" || text == "mlc-nand\n";
+}
+
+// The MTD block driver reads a partition byte for byte, its bad erase blocks included, so NAND
+// read through it gives whatever lies in those blocks as data.
+// Throws ReadError with EMEDIUMTYPE when `status` is that of an MTD block device over NAND, and
+// ReadError with the cause when the flash under one cannot be learnt; returns otherwise.
+void refuseNandBlockDevice(const struct stat& status) {
+    if (S_ISBLK(status.st_mode) && major(status.st_rdev) == kMtdBlockMajor &&
+        isOverNand(status.st_rdev)) {
+        throw ReadError(kReadErrorMessage, EMEDIUMTYPE);
+    }
 }
 
 } // namespace
 
 std::unique_ptr<Source> descriptorSource(int descriptor) {
-    if (!isMtdCharDevice(descriptor)) {
+    struct stat status;
+    if (fstat(descriptor, &status) != 0) {
+        return std::make_unique<FileSource>(descriptor); // its reads give the error
+    }
+    refuseNandBlockDevice(status);
+    if (!isMtdCharDevice(status)) {
         return std::make_unique<FileSource>(descriptor);
     }
     mtd_info_user info;
@@ -83,10 +125,10 @@ std::unique_ptr<Source> descriptorSource(int descriptor) {
         throw ReadError(kReadErrorMessage, errno);
     }
     const bool nand = info.type == MTD_NANDFLASH || info.type == MTD_MLCNANDFLASH;
-    if (!nand || info.erasesize == 0) {
+    if (!nand || info.erasesize == 0 || info.writesize == 0) {
         return std::make_unique<FileSource>(descriptor);
     }
-    return nandSource(descriptor, info.erasesize, info.size);
+    return nandSource(descriptor, info.erasesize, info.writesize, info.size);
 }
 
 std::unique_ptr<Source> memorySource(const char* data, std::size_t size) {

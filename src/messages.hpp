@@ -28,6 +28,7 @@ inline constexpr char kMissingEntryMessage[] = "Missing checksum entry";
 inline constexpr char kUnsupportedSumMessage[] = "Unsupported sum";
 inline constexpr char kMismatchMessage[] = "Calculated checksum do not match the provided one";
 inline constexpr char kTooLargeMessage[] = "section too large to checksum";
+inline constexpr char kCryptoFailedMessage[] = "crypto library failed to compute SHA-256";
 
 // Keys and signatures.
 inline constexpr char kNoSignaturesMessage[] =
@@ -78,8 +79,8 @@ struct CodedMessage {
 };
 
 // Each message above with the C API's code for it: a failure of the library carries its code
-// (error.hpp), and its message comes from here, for C++ and C alike. tests/c_api_cases.hpp checks
-// that every message has its code and every code its message.
+// (error.hpp), and its message comes from here, for C++ and C alike. tests/c_api_test.cpp checks
+// that every code has its own message.
 inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OK, kNoErrorMessage},
     {TZO_FI_OPEN_FAILED, kOpenErrorMessage},
@@ -96,6 +97,7 @@ inline constexpr CodedMessage kCodedMessages[] = {
     {TZO_FI_OUT_OF_MEMORY, kOutOfMemoryMessage},
     {TZO_FI_INVALID_ARGUMENT, kInvalidArgumentMessage},
     {TZO_FI_INTERNAL_ERROR, kInternalErrorMessage},
+    {TZO_FI_CRYPTO_FAILED, kCryptoFailedMessage},
     {TZO_FI_NO_SIGNATURES, kNoSignaturesMessage},
     {TZO_FI_KEY_NOT_PEM, kKeyNotPemMessage},
     {TZO_FI_KEY_NOT_ED25519, kKeyNotEd25519Message},

@@ -1,5 +1,5 @@
-// Reading a NAND partition as nandwrite wrote it: past its bad erase blocks, and never passing
-// data that the flash could not correct as data.
+// Reading a NAND partition as nandwrite wrote it: past its bad erase blocks, a page at a time,
+// and never passing data that the flash could not correct as data.
 #include "source.hpp"
 
 #include "messages.hpp"
@@ -20,11 +20,13 @@ namespace {
 // nandwrite writes an image into the good erase blocks of a partition, passing over each block
 // that the kernel reports bad, so the image's bytes are the good blocks' bytes in order. The
 // kernel hands out a page that its ECC could not correct as if it had read it well, and counts
-// the failure in its ECC statistics: a read during which that count grows is a read error.
+// the failure in its ECC statistics: a read during which that count grows is a read error. A
+// read never goes past the end of a page, so that a page is only read when a reader needs data
+// in it: a page that fails after the one holding the data's end fails no reading.
 class NandSource : public Source {
 public:
-    NandSource(int descriptor, std::size_t eraseSize, std::size_t size)
-        : m_descriptor(descriptor), m_eraseSize(eraseSize), m_size(size) {}
+    NandSource(int descriptor, std::size_t eraseSize, std::size_t pageSize, std::size_t size)
+        : m_descriptor(descriptor), m_eraseSize(eraseSize), m_pageSize(pageSize), m_size(size) {}
 
     std::size_t read(char* into, std::size_t count) override {
         if (m_offset == m_blockEnd) {
@@ -33,7 +35,8 @@ public:
         if (m_offset >= m_size) {
             return 0;
         }
-        count = std::min(count, m_blockEnd - m_offset);
+        const std::size_t pageEnd = (m_offset / m_pageSize + 1) * m_pageSize;
+        count = std::min({count, m_blockEnd - m_offset, pageEnd - m_offset});
         const unsigned failuresBefore = eccFailures();
         const std::size_t got = readAt(into, count);
         if (eccFailures() != failuresBefore) {
@@ -89,6 +92,7 @@ private:
 
     int m_descriptor;
     std::size_t m_eraseSize;
+    std::size_t m_pageSize;
     std::size_t m_size;
     std::size_t m_offset = 0;   // where the next read starts on the partition
     std::size_t m_blockEnd = 0; // the end of the good erase block being read
@@ -96,8 +100,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<Source> nandSource(int descriptor, std::size_t eraseSize, std::size_t size) {
-    return std::make_unique<NandSource>(descriptor, eraseSize, size);
+std::unique_ptr<Source> nandSource(int descriptor, std::size_t eraseSize, std::size_t pageSize,
+                                   std::size_t size) {
+    return std::make_unique<NandSource>(descriptor, eraseSize, pageSize, size);
 }
 
 } // namespace tzo::factoryinfo::detail

@@ -26,6 +26,12 @@ const char* detail::causeOf(int errorNumber) {
     if (errorNumber == EBADMSG) {
         return "uncorrectable ECC error";
     }
+    // The library's refusal of NAND flash read through the MTD block driver, whose device
+    // /dev/mtdblockN has the same N as the character device that reads it soundly.
+    if (errorNumber == EMEDIUMTYPE) {
+        return "NAND flash through its block device /dev/mtdblockN, which reads bad blocks as "
+               "data: use /dev/mtdN";
+    }
     return std::strerror(errorNumber);
 }
 

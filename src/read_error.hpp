@@ -10,8 +10,9 @@
 
 namespace tzo::factoryinfo::detail {
 
-// Returns the cause of a read error in words: "uncorrectable ECC error" for EBADMSG, strerror's
-// text for another error number `errorNumber`, and "" for 0 (not known).
+// Returns the cause of a read error in words: "uncorrectable ECC error" for EBADMSG, the
+// refusal of NAND through its MTD block device, which names the device to read instead, for
+// EMEDIUMTYPE, strerror's text for another error number `errorNumber`, and "" for 0 (not known).
 const char* causeOf(int errorNumber);
 
 // The reading functions stop on any failed read, but only the end of the data sets eof. A read

@@ -10,9 +10,9 @@ namespace tzo::factoryinfo::detail {
 
 // The bytes that one read asks of a source. Every byte read from a partition comes from the
 // flash chip, so it is read once, and only up to the last line that a reader needs plus the
-// rest of the read that holds that line. 4 KiB keeps that overshoot small, keeps the reads
-// aligned to flash pages (no NAND page of up to 4 KiB is fetched twice), and still needs only
-// 256 reads for 1 MiB.
+// rest of the read that holds that line (on NAND, of the page). 4 KiB keeps that overshoot small,
+// keeps the reads aligned to flash pages (no NAND page of up to 4 KiB is fetched twice), and still
+// needs only 256 reads for 1 MiB.
 inline constexpr std::size_t kSourceReadSize = 4096;
 
 // Data read forward, piece by piece.
@@ -28,14 +28,17 @@ public:
 
 // Returns the source that reads the open file descriptor `descriptor` from where it stands, or,
 // when it is an MTD character device of NAND type, from its start as nandwrite wrote it. The
-// descriptor stays the caller's. Throws ReadError when the kind of device cannot be learnt.
+// descriptor stays the caller's. Throws ReadError when the kind of device cannot be learnt, and
+// with EMEDIUMTYPE for the MTD block device of a NAND partition, which reads its bad blocks as
+// data.
 std::unique_ptr<Source> descriptorSource(int descriptor);
 
 // Returns the source that reads an MTD character device `descriptor` of NAND type with erase
-// blocks of `eraseSize` bytes and `size` bytes in all: from its start, passing over each erase
-// block that the kernel reports bad, and failing with EBADMSG where the kernel's ECC statistics
-// count an uncorrectable error.
-std::unique_ptr<Source> nandSource(int descriptor, std::size_t eraseSize, std::size_t size);
+// blocks of `eraseSize` bytes, pages of `pageSize` bytes and `size` bytes in all: from its start,
+// at most one page per read, passing over each erase block that the kernel reports bad, and
+// failing with EBADMSG where the kernel's ECC statistics count an uncorrectable error.
+std::unique_ptr<Source> nandSource(int descriptor, std::size_t eraseSize, std::size_t pageSize,
+                                   std::size_t size);
 
 // Returns the source that reads the `size` bytes at `data`, which must outlive it.
 std::unique_ptr<Source> memorySource(const char* data, std::size_t size);

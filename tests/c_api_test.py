@@ -33,11 +33,13 @@ class Example(unittest.TestCase):
             fi.section("Factoryinfo", "/nonexistent/factory")
         self.assertEqual((str(raised.exception), raised.exception.cause),
                          ("unable to open factory file", "No such file or directory"))
+        with self.assertRaisesRegex(ValueError, "^embedded null byte$"):
+            fi.section("Factoryinfo", SAMPLE + "\0.d/file")
 
     def test_reads_signed_data_only(self):
         keys = [open(f"{examples}/../tests/keys/{name}.pub", "rb").read() for name in
                 ("other", "station")]
-        with open(f"{examples}/../tests/cases/tool-key-verify-signed", "rb") as case:
+        with open(f"{examples}/../tests/cases/tool-keys/verify-signed", "rb") as case:
             data = case.read().split(b"\n", 1)[1]
         try:
             self.assertEqual(fi.FactoryInfo(data=data, keys=keys)["SerialNumber"],

@@ -1,6 +1,6 @@
 // The signature check where the cases do not take it: on data that a device fails to read, on
 // data that changes after the read, and when memory runs out. What it gives for data and keys is
-// in the cases of tests/cases/ (tool-key-*, tool-sign-key-*), through C++ and C alike.
+// in the cases of tests/cases/ (tool-keys/), through C++ and C alike.
 #include "signature.hpp"
 #include "test_support.hpp"
 
@@ -35,7 +35,7 @@ namespace {
 
 // The data of the case that the station's key signed.
 std::string signedData() {
-    std::ifstream file(TZO_CASES_DIR "/tool-key-verify-signed", std::ios_base::binary);
+    std::ifstream file(TZO_CASES_DIR "/tool-keys/verify-signed", std::ios_base::binary);
     std::string arguments;
     std::getline(file, arguments);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

@@ -1,23 +1,28 @@
-// A stream buffer that fails on purpose, and what the library and the tool give for one case,
-// written out as text: what a section reads as, with its faults, or the tool's exit status and
-// output (the case files and how they are run: tests/cases_test.cpp). Shared by the tests and
-// the fuzz target.
+// A stream buffer that fails on purpose, and what the library, through its C++ and its C API,
+// and the tool give for one case, written out as text: what a section reads as, with its faults,
+// or the tool's exit status and output (the case files and how they are run:
+// tests/cases_test.cpp). Shared by the tests and the fuzz target.
 #ifndef TZO_FACTORYINFO_TEST_SUPPORT_HPP
 #define TZO_FACTORYINFO_TEST_SUPPORT_HPP
 
+#include <tzo/factoryinfo.h>
 #include <tzo/factoryinfo.hpp>
 
-#include "c_api_cases.hpp"
 #include "cli.hpp"
-#include "read_once.hpp"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
@@ -33,7 +38,8 @@ constexpr std::size_t kNever = std::string::npos;
 // `readAhead` bytes at a time (0: none, one byte per call, as an unbuffered buffer). A read
 // reaching byte `fault` throws, as an input error does (the stream gets bad set), after every
 // rewind too. Rewinds go to position 0 only, and fail once `rewindLimit` bytes have been handed
-// out in all, as when the driver goes away halfway through a run.
+// out in all, as when the driver goes away halfway through a run. Both leave errno set, which
+// says nothing about the caller's stream.
 class TestBuffer : public std::streambuf {
 public:
     TestBuffer(std::string data, std::size_t readAhead, std::size_t fault = kNever,
@@ -45,8 +51,10 @@ protected:
     int_type underflow() override {
         if (m_next == m_data.size())
             return traits_type::eof();
-        if (m_next >= m_fault)
+        if (m_next >= m_fault) {
+            errno = EIO; // as a failed read(2) leaves it, which the caller's stream may not
             throw std::runtime_error("injected read fault");
+        }
         if (m_readAhead == 0)
             return traits_type::to_int_type(m_data[m_next]);
         const std::size_t count = std::min({m_readAhead, m_data.size() - m_next, m_fault - m_next});
@@ -67,8 +75,10 @@ protected:
     }
     pos_type seekpos(pos_type position, std::ios_base::openmode) override {
         m_delivered += m_next - static_cast<std::size_t>(egptr() - gptr());
-        if (m_delivered >= m_rewindLimit || position != pos_type(0))
+        if (m_delivered >= m_rewindLimit || position != pos_type(0)) {
+            errno = ESPIPE;
             return pos_type(-1);
+        }
         m_next = 0;
         setg(nullptr, nullptr, nullptr);
         return position;
@@ -81,27 +91,6 @@ private:
     std::size_t m_rewindLimit;
     std::size_t m_next = 0;
     std::size_t m_delivered = 0;
-};
-
-// A TestBuffer read as the library reads a device, once: as much as the buffer holds at a time,
-// its injected fault as the read error.
-class StreamSource : public detail::Source {
-public:
-    explicit StreamSource(std::streambuf& buffer) : m_buffer(buffer) {}
-
-    std::size_t read(char* into, std::size_t count) override {
-        try {
-            const std::streamsize held = std::max<std::streamsize>(m_buffer.in_avail(), 1);
-            const std::streamsize got =
-                m_buffer.sgetn(into, std::min(static_cast<std::streamsize>(count), held));
-            return static_cast<std::size_t>(std::max<std::streamsize>(got, 0));
-        } catch (const std::runtime_error&) {
-            throw ReadError("error reading factory data", 0);
-        }
-    }
-
-private:
-    std::streambuf& m_buffer;
 };
 
 // Returns what `read(stream)` returns, or "!" and the message of the std::invalid_argument it
@@ -145,6 +134,102 @@ inline std::string shown(const std::string& text) {
         at += run;
     }
     return out + "\"";
+}
+
+// Returns the `size` bytes at `text` as shown() writes them, marked when no NUL byte follows.
+inline std::string shownCounted(const char* text, std::size_t size) {
+    return shown(std::string(text, size)) + (text[size] != '\0' ? " without a NUL after it" : "");
+}
+
+// Returns what the C API gives for the reader `what` of the case runner ("checksumSection",
+// "Section" or "FactoryInfo") on section `name` of `data` in memory, as the runner writes what
+// the C++ API gives; a failure as "!" and its message, marked when it gives a cause other than
+// for a failed read, or leaves a result behind.
+inline std::string cApiOutcome(const std::string& what, const std::string& name,
+                               const std::string& data) {
+    const tzo_fi_source source = {nullptr, data.data(), data.size()};
+    char sentinel = 0; // what the results point to until a call sets them
+    auto* info = reinterpret_cast<tzo_fi_info*>(&sentinel);
+    auto* section = reinterpret_cast<tzo_fi_section*>(&sentinel);
+    int errorNumber = -1, verified = -1, code = TZO_FI_OK;
+    if (what == "checksumSection")
+        code = tzo_fi_checksum_section(&source, name.data(), name.size(), &verified, &errorNumber);
+    else if (what == "Section")
+        code = tzo_fi_section_read(&source, name.data(), name.size(), &section, &errorNumber);
+    else
+        code = tzo_fi_info_read(&source, &info, &errorNumber);
+    const bool cleared = what == "checksumSection" ? verified == 0
+                         : what == "Section"       ? section == nullptr
+                                                   : info == nullptr;
+    if (code != TZO_FI_OK)
+        return std::string("!") + tzo_fi_message(code) + (errorNumber != 0 ? " with a cause" : "") +
+               (cleared ? "" : " with a result");
+
+    std::string out = what == "checksumSection" ? std::to_string(verified) : "";
+    if (what == "Section") {
+        std::size_t size = 0;
+        const char* text = tzo_fi_section_text(section, &size);
+        out = shownCounted(text, size) + (tzo_fi_section_verified(section) ? " verified" : "");
+        tzo_fi_section_free(section);
+    } else if (what == "FactoryInfo") {
+        std::size_t count = 0, size = 0;
+        const char* value = nullptr;
+        const tzo_fi_entry* entries = tzo_fi_info_entries(info, &count);
+        std::set<std::string> keys;
+        for (const tzo_fi_entry* entry = entries; entry != entries + count; ++entry)
+            keys.emplace(entry->key, entry->key_size);
+        for (const tzo_fi_entry* entry = entries; entry != entries + count; ++entry) {
+            const bool present = tzo_fi_info_get(info, entry->key, entry->key_size, &value, &size);
+            out += shownCounted(entry->key, entry->key_size) + "=" + shownCounted(value, size) +
+                   (present && value == entry->value ? " " : " (not its own value) ");
+            // Keys that nearly match: with a CR after it, without its last byte.
+            const std::string key(entry->key, entry->key_size);
+            for (const std::string& near : {key + "\r", key.substr(0, key.size() - !key.empty())})
+                if (tzo_fi_info_get(info, near.data(), near.size(), &value, &size) !=
+                    static_cast<int>(keys.count(near)))
+                    out += "(found " + shown(near) + ") ";
+        }
+        out += tzo_fi_info_verified(info) ? "verified" : "";
+        out += ", Absent " + (tzo_fi_info_get(info, "Absent", 6, &value, &size)
+                                  ? std::string("present")
+                                  : shownCounted(value, size));
+        tzo_fi_info_free(info);
+    }
+    return out;
+}
+
+// Returns the outcome of loading the key files at `paths` (at most 16 KiB of each) and checking
+// the signature of `data` with them, through the C API when `c`, or else the C++ API: "verified"
+// or the failure's message, which C++ may follow with details.
+inline std::string signatureOutcome(bool c, const std::vector<std::string>& paths,
+                                    const std::string& data) {
+    std::vector<std::string> pems;
+    for (const std::string& path : paths) {
+        std::string pem(16 * 1024 + 1, '\0');
+        std::ifstream(path, std::ios_base::binary).read(&pem[0], pem.size()).gcount();
+        pems.push_back(pem.substr(0, pem.find('\0')));
+    }
+    if (!c) {
+        try {
+            std::istringstream in(data);
+            verifySignature(in, std::vector<PublicKey>(pems.begin(), pems.end()));
+            return "verified";
+        } catch (const std::invalid_argument& error) {
+            return error.what();
+        }
+    }
+    std::vector<tzo_fi_key*> keys(pems.size());
+    tzo_fi_data* read = nullptr;
+    const tzo_fi_source source = {nullptr, data.data(), data.size()};
+    int code = TZO_FI_OK;
+    for (std::size_t i = 0; i < pems.size() && code == TZO_FI_OK; ++i)
+        code = tzo_fi_key_read(pems[i].data(), pems[i].size(), &keys[i]);
+    if (code == TZO_FI_OK && (code = tzo_fi_data_read(&source, &read, nullptr)) == TZO_FI_OK)
+        code = tzo_fi_data_verify(read, keys.data(), keys.size());
+    tzo_fi_data_free(read);
+    for (tzo_fi_key* key : keys)
+        tzo_fi_key_free(key);
+    return code == TZO_FI_OK ? "verified" : tzo_fi_message(code);
 }
 
 // Returns the words of `line` as a POSIX shell splits a command line that holds single quotes
@@ -193,13 +278,16 @@ inline std::string linesOf(std::istream& in) {
     return lines;
 }
 
-// Returns below which byte offset a read fault, and below how many bytes read a failing rewind,
-// turn the outcome of `read` on `data` into the read error; or what else a fault gives. Tries
-// every `step`-th offset and count.
-inline std::string faultsOf(const std::string& data, const Read& read, std::size_t step) {
+// Returns below which byte offset a read fault, and with `rewinds` below how many bytes read a
+// failing rewind, turn the outcome of `read` on `data` into the read error; or what else a fault
+// gives. Tries every `step`-th offset and count.
+inline std::string faultsOf(const std::string& data, const Read& read, bool rewinds,
+                            std::size_t step) {
     const std::string intact = outcomeOf(data, read);
-    std::string summary = "  read error below byte";
+    std::string summary = "  read error below byte ";
     for (const std::size_t rounds : {1, 3}) {
+        if (rounds == 3 && !rewinds)
+            break;
         std::size_t firstIntact = kNever;
         for (std::size_t at = 0; at <= rounds * data.size() + 1; at += step) {
             const std::string outcome =
@@ -207,22 +295,19 @@ inline std::string faultsOf(const std::string& data, const Read& read, std::size
             firstIntact = outcome == intact ? std::min(firstIntact, at) : firstIntact;
             if (outcome != intact &&
                 (outcome != "!error reading factory data" || firstIntact <= at))
-                return summary + " " + std::to_string(at) + " gives " + outcome;
+                return summary + std::to_string(at) + " gives " + outcome;
         }
-        summary += " " + std::to_string(firstIntact) + (rounds == 1 ? ", on rewinds below" : "\n");
+        summary += (rounds == 1 ? "" : ", on rewinds below ") + std::to_string(firstIntact);
     }
-    return summary;
+    return summary + "\n";
 }
 
-// The reader of a case that reads the data once, as the device is read; the C API has no twin
-// of it, as it reads data only so.
-constexpr char kReadOnce[] = "FactoryInfo read once, as from the device";
-
 // Returns what the reading functions, checksumSection, Section and, for "Factoryinfo",
-// FactoryInfo (also read once, as the device is read) give for section `name` of `data`, with a
-// fault at every `faultStep`-th place; first, with `traceLines`, each line that getLine reads.
+// FactoryInfo give for section `name` of `data` (and what the C API gives, where it differs), with
+// a fault at every `faultStep`-th place, and with `rewinds` a rewind failing after every
+// `faultStep`-th byte; first, with `traceLines`, each line that getLine reads.
 inline std::string libraryCase(const std::string& name, const std::string& data, bool traceLines,
-                               std::size_t faultStep = 1) {
+                               bool rewinds, std::size_t faultStep = 1) {
     std::istringstream in(data);
     const std::string lines = linesOf(in);
     std::string out = traceLines ? "getLine:" + lines + "\n" : "", last = "caller's";
@@ -264,22 +349,44 @@ inline std::string libraryCase(const std::string& name, const std::string& data,
             return pairs + ", Absent " + shown(*absent); // outlives the object
         };
         readers.emplace_back("FactoryInfo", factoryInfo);
-        readers.emplace_back(kReadOnce, [factoryInfo](std::istream& s) {
-            StreamSource source(*s.rdbuf());
-            detail::ReadOnceStream once(source);
-            return factoryInfo(once.stream());
-        });
     }
     for (const auto& [what, read] : readers) {
         const std::string intact = outcomeOf(data, read);
-        out += what + ": " + intact + "\n" + faultsOf(data, read, faultStep);
+        out += what + ": " + intact + "\n" + faultsOf(data, read, rewinds, faultStep);
         // Every case is a case of the C API too, which must give the same.
-        if (what == kReadOnce)
-            continue;
         if (const std::string c = cApiOutcome(what, name, data); c != intact)
             out += "  the C API differs: " + c + "\n";
     }
     return out;
+}
+
+// The exit status of a child that cannot limit its address space (as under qemu-arm, which keeps
+// it to itself, or AddressSanitizer), and of one whose output was not what it should be.
+constexpr int kNoLimit = 77, kOtherOutput = 78;
+
+// Returns the exit status of `body()`, run in a child whose address space leaves room for little
+// more than the program, 4 MiB; 128 and the signal for a child killed by one, as a shell does.
+// `body` is noexcept, so that an exception aborts the child, as it would a program, instead of
+// leaving it to run the rest of the tests.
+template <typename Body>
+int statusInLittleRoom(Body body) {
+    static_assert(noexcept(body()), "an exception would leave the child running the tests");
+#if defined(__SANITIZE_ADDRESS__)
+    return kNoLimit; // AddressSanitizer reserves more address space than a limit leaves
+#endif
+    const pid_t child = fork();
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (4 << 20);
+        const rlimit room = {limit, limit};
+        if (setrlimit(RLIMIT_AS, &room) != 0 || std::malloc(64 << 20) != nullptr)
+            _exit(kNoLimit);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Returns the exit status and output of the tool run with `arguments` (see splitArguments) on

@@ -17,6 +17,7 @@ namespace tzo::factoryinfo::tool {
 namespace {
 
 constexpr char kWriteErrorMessage[] = "error writing output";
+constexpr char kOutOfMemoryMessage[] = "out of memory";
 
 // Returns the factory data named by `file`: standard input for "-", otherwise the file or
 // device, read once as the library reads the factory device, so a pipe or a FIFO serves as well
@@ -55,7 +56,7 @@ Outcome execute(const Invocation& invocation, int standardInput, std::ostream& o
     } catch (const std::invalid_argument& error) {
         failed.failures.push_back(messageOf(error)); // the library's own message
     } catch (const std::bad_alloc&) {
-        failed.failures.push_back("out of memory");
+        failed.failures.push_back(kOutOfMemoryMessage);
     } catch (const std::exception& error) {
         failed.failures.push_back(error.what());
     }
@@ -76,9 +77,9 @@ Outcome outcomeOf(const Invocation& invocation, int standardInput, std::ostream&
     return execute(invocation, standardInput, out);
 }
 
-} // namespace
-
-int run(int argc, char* argv[], int standardInput, std::ostream& out, std::ostream& err) {
+// Runs the tool as run() does, leaving to run() a std::bad_alloc from the parsing of the command
+// line, the help or the report of failures. Returns the exit status.
+int runParsed(int argc, char* argv[], int standardInput, std::ostream& out, std::ostream& err) {
     Invocation invocation;
     try {
         invocation = parseArguments(argc, argv);
@@ -100,6 +101,17 @@ int run(int argc, char* argv[], int standardInput, std::ostream& out, std::ostre
         return kDataError;
     }
     return outcome.status;
+}
+
+} // namespace
+
+int run(int argc, char* argv[], int standardInput, std::ostream& out, std::ostream& err) {
+    try {
+        return runParsed(argc, argv, standardInput, out, err);
+    } catch (const std::bad_alloc&) {
+        report(err, kOutOfMemoryMessage);
+        return kDataError;
+    }
 }
 
 } // namespace tzo::factoryinfo::tool

@@ -3,11 +3,13 @@
 #include "commands.hpp"
 
 #include "formats.hpp"
+#include "mac_address.hpp"
 #include "seal.hpp"
 #include "signature.hpp"
 
 #include <tzo/factoryinfo.hpp>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -186,6 +188,21 @@ Outcome sum(const Invocation& invocation, std::istream& data, std::ostream& out)
     return {};
 }
 
+// mac KEY [+N]: the address in KEY of the verified Factoryinfo section, plus N; the command line
+// made sure that a sum is required and that N is well-formed.
+Outcome mac(const Invocation& invocation, std::istream& data, std::ostream& out) {
+    const FactoryInfo info = readFactoryInfo(invocation, data);
+    const std::string& key = invocation.arguments.front();
+    const auto entry = info.entries().find(key);
+    if (entry == info.entries().end()) {
+        throw Failure(kAbsentKey, key + ": no such key in " + kFactoryInfoSection);
+    }
+    const std::uint32_t offset =
+        invocation.arguments.size() > 1 ? macOffset(invocation.arguments.back()) : 0;
+    out << offsetMacAddress(key, entry->second, offset) << '\n';
+    return {};
+}
+
 } // namespace
 
 std::string messageOf(const std::invalid_argument& error) {
@@ -206,6 +223,8 @@ Outcome runCommand(const Invocation& invocation, std::istream& data, std::ostrea
         return verify(invocation, data, out);
     case Command::kSum:
         return sum(invocation, data, out);
+    case Command::kMac:
+        return mac(invocation, data, out);
     case Command::kSeal: {
         std::unique_ptr<SigningKey> key;
         if (invocation.signingKey) {

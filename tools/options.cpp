@@ -3,6 +3,7 @@
 
 #include "checksum_names.hpp"
 #include "formats.hpp"
+#include "mac_address.hpp"
 #include "status.hpp"
 
 #include <getopt.h>
@@ -39,6 +40,7 @@ constexpr CommandRule kCommandRules[] = {
     {"verify", Command::kVerify, "SECTION", 0, kAnyNumber, false, false, false, false, false},
     {"sum", Command::kSum, "SECTION", 1, 1, false, false, false, false, true},
     {"seal", Command::kSeal, "SECTION", 0, kAnyNumber, false, false, false, true, true},
+    {"mac", Command::kMac, "KEY", 1, 2, true, false, false, false, false},
 };
 
 // The long options without a letter.
@@ -304,6 +306,12 @@ Invocation parseArguments(int argc, char* argv[]) {
     const CommandRule& rule = findCommand(operands.front());
     invocation.command = rule.command;
     invocation.arguments.assign(operands.begin() + 1, operands.end());
+    if (rule.command == Command::kMac) {
+        invocation.requireChecksum = true; // an interface gets no address that is not verified
+        if (invocation.arguments.size() == 2) {
+            macOffset(invocation.arguments.back());
+        }
+    }
     checkAgainstRule(invocation, rule);
     return invocation;
 }
@@ -333,6 +341,11 @@ std::string helpText() {
            "                       --sign-key a Signature section, and EndOfData; nothing is\n"
            "                       printed unless it reads back with the same texts, verified\n"
            "                       sums and a signature that the public half accepts\n"
+           "  mac KEY [+N]         print the MAC address in KEY of the Factoryinfo section plus\n"
+           "                       N (0 to 16777215), in lower case; fails unless the section's\n"
+           "                       sum is recorded and matches (and with --key, the signature),\n"
+           "                       and the address is unicast and not all-zero, and when N\n"
+           "                       would carry into the first three octets (the OUI)\n"
            "\n"
            "Options:\n"
            "  -f, --file=PATH         read PATH instead of " +
@@ -375,10 +388,11 @@ std::string helpText() {
            "Exit status:\n"
            "  0  success\n"
            "  1  the data cannot be read, is malformed, fails verification, or cannot be sealed;\n"
-           "     with --key: the signature is missing, malformed or wrong\n"
+           "     with --key: the signature is missing, malformed or wrong; mac: the address\n"
+           "     is refused\n"
            "  2  usage error, or a key file that cannot be read or used\n"
-           "  3  get: a key is absent\n"
-           "  4  verify, or --require-checksum: no sum is recorded for a section\n"
+           "  3  get, mac: a key is absent\n"
+           "  4  verify, mac, or --require-checksum: no sum is recorded for a section\n"
            "Standard output gets data only, and nothing when the command fails; every\n"
            "failure is reported on standard error.\n";
 }

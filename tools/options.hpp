@@ -18,7 +18,7 @@ inline constexpr char kStandardInputName[] = "-";
 // or fixed names, and none starts with "factory_".
 inline constexpr char kDefaultShellPrefix[] = "factory_";
 
-enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal };
+enum class Command { kGet, kList, kDump, kVerify, kSum, kSeal, kMac };
 enum class Format { kText, kJson, kShell };
 
 // One parsed command line.

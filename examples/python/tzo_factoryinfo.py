@@ -84,9 +84,13 @@ def _signed(from_data, source, arguments, keys, handle, error_number):
 
 def _read(functions, path, data, keys, *arguments):
     """Calls the first of `functions` on the source that `path` or `data` describes, or with
-    `keys` the second on its data once signed; returns the new handle."""
+    `keys` the second on its data once signed; returns the new handle. A path holding a NUL
+    byte raises ValueError, as open() does: C would read it only up to it."""
+    path = None if path is None else os.fsencode(path)
+    if path is not None and b"\0" in path:
+        raise ValueError("embedded null byte")
     source = None if path is None and data is None else _Source(
-        None if path is None else os.fsencode(path), data, 0 if data is None else len(data))
+        path, data, 0 if data is None else len(data))
     handle, error_number = _handle(), c_int()
     if keys is None:
         code = functions[0](source, *arguments, ctypes.byref(handle), ctypes.byref(error_number))

@@ -62,7 +62,9 @@ enum tzo_fi_code {
                                        or for bytes of a length other than 0 */
     TZO_FI_INTERNAL_ERROR = 14,     /* "internal error of the factory data library": a failure
                                        that the library does not know; please report it */
-    /* 15 is kept for a failure of the platform's crypto library. */
+    TZO_FI_CRYPTO_FAILED = 15,      /* "crypto library failed to compute SHA-256": the
+                                       platform's libtzo-gw-crypto.so.1 failed other than by
+                                       running out of memory */
     /* Keys, and the signature of the factory data (see tzo_fi_data_verify). */
     TZO_FI_NO_SIGNATURES = 16,      /* "this build of the factory data library has no signature
                                        support" */
@@ -171,8 +173,8 @@ TZO_FI_API void tzo_fi_section_free(tzo_fi_section* section);
  * section or it has neither entry for the name. A missing section is summed as empty text.
  * Returns TZO_FI_OK; TZO_FI_OPEN_FAILED, TZO_FI_READ_FAILED or TZO_FI_TOO_MUCH_DATA;
  * TZO_FI_CHECKSUM_UNENDED, TZO_FI_MISSING_ENTRY, TZO_FI_UNSUPPORTED_SUM,
- * TZO_FI_CHECKSUM_MISMATCH or TZO_FI_SECTION_TOO_LARGE; TZO_FI_OUT_OF_MEMORY;
- * TZO_FI_INVALID_ARGUMENT when `verified` is NULL, or `name` is NULL with a size.
+ * TZO_FI_CHECKSUM_MISMATCH, TZO_FI_SECTION_TOO_LARGE or TZO_FI_CRYPTO_FAILED;
+ * TZO_FI_OUT_OF_MEMORY; TZO_FI_INVALID_ARGUMENT when `verified` is NULL, or `name` is NULL with a size.
  * `error_number` is set as by tzo_fi_info_read. */
 TZO_FI_API int tzo_fi_checksum_section(const struct tzo_fi_source* source, const char* name,
                                        size_t name_size, int* verified, int* error_number);

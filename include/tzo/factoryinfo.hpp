@@ -11,7 +11,7 @@
 //   FactoryinfoType=sha256        the sum of section N: N + "Type" and N + "Sum"
 //   FactoryinfoSum=9f86d0...
 //   EndOfChecksum
-//   EndOfData                     the data ends here; nothing after this line is ever read
+//   EndOfData                     the data ends here; nothing after this line counts
 //
 // - The data ends at the first line that is exactly "EndOfData", or at the end of the stream.
 // - Markers are compared byte for byte against whole lines; names are case-sensitive. Lines
@@ -25,7 +25,8 @@
 //   accepted) and N + "Sum" (the SHA-256 of N's section text as hexadecimal, any letter case).
 //
 // Every failure of the library is reported by throwing std::invalid_argument with a fixed
-// English message; the library never prints and keeps no state between calls.
+// English message, and running out of memory, in the crypto library too, by throwing
+// std::bad_alloc; the library never prints and keeps no state between calls.
 #ifndef TZO_FACTORYINFO_HPP
 #define TZO_FACTORYINFO_HPP
 
@@ -73,12 +74,14 @@ public:
     ~ReadError() noexcept;
 
     // Returns the errno of the call that failed, EBADMSG when the flash reported an
-    // uncorrectable ECC error in the data that it returned, or 0 when the cause is not known (a
-    // caller's stream that failed).
+    // uncorrectable ECC error in the data that it returned, EMEDIUMTYPE for NAND flash given
+    // through its MTD block device, or 0 when the cause is not known (a caller's stream that
+    // failed).
     int errorNumber() const { return m_errorNumber; }
 
-    // Returns the cause in words: "uncorrectable ECC error" for EBADMSG, strerror's text for
-    // another error number, and "" when the cause is not known.
+    // Returns the cause in words: "uncorrectable ECC error" for EBADMSG, for EMEDIUMTYPE the
+    // device to read instead, strerror's text for another error number, and "" when the cause
+    // is not known.
     const char* cause() const;
 
 private:
@@ -148,6 +151,7 @@ getSectionAsMap(std::istream& in, const std::string& name, std::string& lastLine
 //   "Unsupported sum"                    the type is not exactly "sha256"
 //   "Calculated checksum do not match the provided one"
 //   "section too large to checksum"      the section text exceeds 4294967295 bytes
+//   "crypto library failed to compute SHA-256"   other than by running out of memory
 //   "error reading factory data"         a read failed other than at the end of the data
 TZO_FACTORYINFO_API bool checksumSection(std::istream& in, const std::string& name);
 
@@ -164,7 +168,7 @@ TZO_FACTORYINFO_API std::string readSectionText(std::istream& in, const std::str
 // `text` as 64 lower-case hexadecimal digits, each line followed by LF. The sum is computed with
 // the function that checksumSection verifies it with.
 // Throws std::invalid_argument "section too large to checksum" when `text` exceeds 4294967295
-// bytes.
+// bytes, or "crypto library failed to compute SHA-256".
 TZO_FACTORYINFO_API std::string checksumEntries(const std::string& name, const std::string& text);
 
 // Every section of factory data, found in one pass over its lines by the rules above, for the
@@ -239,6 +243,9 @@ private:
 // block by erase block, passing over each block that the kernel reports bad. A NAND page with an
 // uncorrectable ECC error, which the kernel returns as if it had been read well, is a read error
 // (ReadError with EBADMSG): nothing is made from such data. Corrected bit flips are not errors.
+// A page is read only when data in it is needed, so a failing page after the data's end changes
+// nothing. NAND given through its MTD block device, /dev/mtdblockN, which reads bad blocks as
+// data, is refused (ReadError with EMEDIUMTYPE): read /dev/mtdN.
 // ---------------------------------------------------------------------------------------------
 
 class PublicKey;

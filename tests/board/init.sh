@@ -3,8 +3,9 @@
 # run.sh made, ".", "FACTORY " and "RADIO CAL" (mtd0 to mtd2, which get none), ERASED (mtd3),
 # FACTORY (mtd4) and DAMAGED (mtd5): first as busybox mdev makes them on coldplug and hotplug,
 # with the tool and the library reading them; then, mdev stopped and its links gone, as
-# systemd-udevd makes them with the installed rule alone. Last, the tool reads a NAND partition
-# of nandsim across a bad block, from a page with ECC errors, and while bits flip.
+# systemd-udevd makes them with the installed rule alone. Then mac.sh checks the factory MAC
+# addresses on network interfaces. Last, the tool reads a NAND partition of nandsim across a bad
+# block, from a page with ECC errors, and while bits flip.
 # Prints "board: PASS NAME" or "board: FAIL NAME" for each check, "board: done, N failed" last,
 # and powers off.
 # shellcheck disable=SC2016 # conditions for await are evaluated there
@@ -110,14 +111,16 @@ expect "udev coldplug" 0 "$claimed" udev_links
 unplug "udev hotplug remove"
 replug && udevadm settle && expect "udev hotplug add" 0 "$claimed" udev_links
 udevadm control --exit
+# shellcheck disable=SC1091 # run.sh copies it in: the factory MAC addresses, under mdev and udevd
+. /mac/mac.sh
 
 # NAND: nandsim as a 256 MiB SLC chip (2 KiB pages, 128 KiB erase blocks, BCH correcting 8 bits
-# in 512 bytes) whose partition 1 holds erase blocks 4 to 11. The image is written there as
-# nandwrite writes it, and FACTORY points at it.
+# in 512 bytes) whose partition 1 holds erase blocks 4 to 11 and partition 2 erase block 12. The
+# image is written to partition 1 as nandwrite writes it, and FACTORY points at it.
 # nand PARAMETER...: loads nandsim afresh with the further parameters, and writes the image.
 nand() {
     rmmod nandsim 2>/dev/null
-    insmod /modules/nandsim.ko id_bytes=0x20,0xaa,0x00,0x15 bch=8 parts=4,8 "$@"
+    insmod /modules/nandsim.ko id_bytes=0x20,0xaa,0x00,0x15 bch=8 parts=4,8,1 "$@"
     nand=$(sed -n 's/^\(mtd[0-9]*\): .*"NAND simulator partition 1"$/\1/p' /proc/mtd)
     nandwrite -q -p "/dev/$nand" /nand.img
     ln -sfn "../../$nand" /dev/mtd/by-label/FACTORY
@@ -131,17 +134,36 @@ ecc() {
 verified="Factoryinfo: verified
 Calibration: verified"
 
+# The MTD block driver, mtdblockN over mtdN: NOR reads through it as through mtdN.
+insmod /modules/mtdblock.ko
+expect "NOR mtdblock" 0 "GW4-9" tzo-factoryinfo --file /dev/mtdblock4 get SerialNumber
+
 # Erase block 5, the partition's second, is bad: nandwrite went on in the next one. Page 394,
 # the 139th of the partition, in its third erase block, gives its data once (dd takes that),
 # and then ECC errors.
-nand badblocks=5 gravepages=394:1
+nand badblocks=5 gravepages=394:1,769:1
 expect "nand bad block" 0 "$verified" tzo-factoryinfo verify Factoryinfo Calibration
 expect "nand get" 0 "GW4-N17" tzo-factoryinfo get SerialNumber
 dd if="/dev/$nand" of=/dev/null bs=2048 skip=138 count=1 2>/dev/null
 expect "nand ECC error" 1 "tzo-factoryinfo: error reading factory data: uncorrectable ECC error" \
     sh -c 'tzo-factoryinfo dump Grave >/tmp/out; status=$?; [ ! -s /tmp/out ] || wc -c /tmp/out
         exit $status'
+# The same partition through the block driver, which reads the bad block as data: refused.
+ln -sfn "../../mtdblock${nand#mtd}" /dev/mtd/by-label/FACTORY
+expect "nand mtdblock" 1 "tzo-factoryinfo: error reading factory data /dev/mtd/by-label/FACTORY: \
+NAND flash through its block device /dev/mtdblockN, which reads bad blocks as data: use \
+/dev/mtdN" tzo-factoryinfo verify Calibration
 ecc
+# Partition 2 holds the signed image, whose data ends in its first page. The next page, chip
+# page 769, lies in the same 4 KiB; it gives its data once (dd takes that) and then ECC errors.
+# What lies after the data changes nothing: both read as the image's file does.
+signed=$(sed -n 's/^\(mtd[0-9]*\): .*"NAND simulator partition 2"$/\1/p' /proc/mtd)
+nandwrite -q -p "/dev/$signed" /nand-signed.img
+dd if="/dev/$signed" of=/dev/null bs=2048 skip=1 count=1 2>/dev/null
+expect "nand grave page after the data" 0 "Signature: verified
+Factoryinfo: verified" tzo-factoryinfo --file "/dev/$signed" verify --key $key Factoryinfo
+expect "nand get before a grave page" 0 "GW4-N17" tzo-factoryinfo --file "/dev/$signed" get \
+    SerialNumber
 
 # flips: verifies the partition until the kernel has corrected a bit flip in the tool's reads
 # (nandsim flips bits in about one page read in 1024), at most 200 times. Prints the first

@@ -102,6 +102,11 @@ mkdir -p root/usr/share/tzo-gw-factoryinfo
 openssl pkey -in station.pem -pubout -out root/usr/share/tzo-gw-factoryinfo/factory.pub
 printf %s "$data" | qemu-arm "$build/tools/tzo-factoryinfo" --file - seal --size 64K \
     --sign-key station.pem | dd of=flash.img bs=64K seek=1 conv=notrunc status=none
+# The signed NAND image: Factoryinfo sealed and signed in its first 2 KiB page, then a stale
+# copy in the next page, which init.sh makes grave.
+section Factoryinfo "$factoryinfo" | qemu-arm "$build/tools/tzo-factoryinfo" --file - seal \
+    --size 2K --sign-key station.pem >root/nand-signed.img
+section Factoryinfo "$factoryinfo" >>root/nand-signed.img
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 cp "$build/tests/factoryinfo-tests" "$build"/examples/signed-serial{,-c} root/usr/bin/
 cp root/usr/share/tzo-gw-factoryinfo/mdev.conf root/etc/mdev.conf
@@ -109,17 +114,23 @@ cp unpacked/bin/busybox root/bin/ && ln -s busybox root/bin/sh
 cp unpacked/bin/udevadm root/bin/ && ln -s udevadm root/bin/systemd-udevd
 cp unpacked/usr/sbin/nandwrite root/bin/
 cp "$source/tests/board/init.sh" root/init
-# The flash drivers and nandsim, each after the modules that it needs (modules.dep lists those
-# that go first last); init.sh loads all but nandsim at once, in the order of /modules/boot.
+# The flash drivers, nandsim and mtdblock, each after the modules that it needs (modules.dep
+# lists those that go first last); init.sh loads all but nandsim and mtdblock at once, in the
+# order of /modules/boot.
 modules=$(echo kernel/lib/modules/*)
-for module in gpio-mxc ofpart spi-nor spi-imx nandsim; do
+for module in gpio-mxc ofpart spi-nor spi-imx nandsim mtdblock; do
     line=$(grep "/$module\.ko:" "$modules/modules.dep")
     for file in $(tr ' ' '\n' <<<"${line#*:}" | tac) "${line%%:*}"; do
         [[ -e root/modules/${file##*/} ]] && continue
         cp "$modules/$file" root/modules/ && echo "${file##*/}" >>root/modules/boot
     done
 done
-sed -i '/^nandsim\.ko$/d' root/modules/boot
+sed -i '/^\(nandsim\|mtdblock\)\.ko$/d' root/modules/boot
+# The MAC address checks (mac.sh), with the dummy network driver, the test keys, and Debian's
+# rule and .link file for network interfaces.
+mkdir root/mac && cp "$source"/tests/{board/mac.sh,keys/station.pem,keys/station.pub,keys/other.pem} \
+    unpacked/lib/{udev/rules.d/80-net-setup-link.rules,systemd/network/99-default.link} root/mac/
+cp "$modules/kernel/drivers/net/dummy.ko" root/modules/
 # The libraries that the programs and libraries need, until none is missing: the host's armhf
 # ones, or those of the packages that udevadm needs and the host has only for itself.
 # missing: prints each library that a program or library in the initramfs needs and lacks.

@@ -76,7 +76,7 @@ check_consumer() {
 # Each signed-serial example prints the serial number of the data that the station's key signed,
 # given with a second key as in a rotation, and refuses the sample, which is not signed.
 keys=$2/../keys signed=$scratch/signed.txt
-tail -n +2 "$2/../cases/tool-key-verify-signed" >"$signed"
+tail -n +2 "$2/../cases/tool-keys/verify-signed" >"$signed"
 # A library built without signatures refuses the keys.
 check_signed_consumer() {
     if [[ $(cached TZO_FACTORYINFO_SIGNATURES) == OFF ]]; then

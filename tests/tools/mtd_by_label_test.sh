@@ -22,12 +22,12 @@ partition() {
 mdev() {
     ACTION=$1 MDEV=$2 TZO_MTD_SYSFS="$scratch/sys" TZO_MTD_DEV="$scratch/dev" "${shell[@]}" "$helper"
 }
-# expect NAME LINKS: compares the links, one NAME>TARGET line each, with LINKS.
+# expect NAME LINKS: compares the links in dev/mtd/by-label, one NAME>TARGET line each, with
+# LINKS; a link anywhere else in dev fails too.
 expect() {
     local actual
-    actual=$(cd "$scratch/dev/mtd/by-label" && for link in * .*; do
-        [[ -L $link ]] && printf '%q>%s\n' "$link" "$(readlink "$link")"
-    done)
+    actual=$(cd "$scratch/dev" && find . -type l -printf '%P>%l\n' | LC_ALL=C sort)
+    actual=${actual//mtd\/by-label\//}
     [[ $actual == "$2" ]] && echo "ok   $1" && return
     failures=$((failures + 1)) && echo "FAIL $1:"$'\n'"$actual"
 }
@@ -51,8 +51,15 @@ done
 expect "names that are not one plain file name take no link" "FACTORY>../../mtd1"
 partition 3 "u-boot_env.1:a=b@c#d+e"
 mdev "" mtd3
-expect "every character allowed in a name" "FACTORY>../../mtd1
+partition 4 .x && partition 5 ..x && partition 6 ...
+for number in 4 5 6; do mdev add mtd$number; done
+expect "every character allowed in a name, and names that start with a dot" "...>../../mtd6
+..x>../../mtd5
+.x>../../mtd4
+FACTORY>../../mtd1
 u-boot_env.1:a=b@c#d+e>../../mtd3"
+for number in 3 4 5 6; do mdev remove mtd$number; done
+expect "their removal" "FACTORY>../../mtd1"
 
 ((failures == 0)) || {
     echo "$failures failed"

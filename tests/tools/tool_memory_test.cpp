@@ -1,8 +1,8 @@
 // Runs the tool on the factory data that takes it the most memory for its size: as many pairs as
-// fit, each key as short as keys can be while they differ and every output takes them (letters,
-// digits, _), each value empty. For each command, the peak memory of the process (getrusage's
-// maxrss, through wait4), less that of a run on a few bytes, must stay within LIMIT times the
-// data's size. A C++ program, small itself: a child's peak counts the memory of its parent.
+// fit, each key as short as keys can be while they differ and the command takes them, each value
+// empty. For each command, the peak memory of the process (getrusage's maxrss, through wait4),
+// less that of a run on a few bytes, must stay within LIMIT times the data's size. A C++
+// program, small itself: a child's peak counts the memory of its parent.
 //
 //   tool_memory_test BYTES LIMIT SCRATCH-DIR TOOL-COMMAND...
 //
@@ -20,21 +20,21 @@
 
 namespace {
 
-// Writes to `path` a Factoryinfo section of `size` bytes at most, holding the keys "", "0", "1",
-// ... "z", "00", "01"... each with an empty value.
-void writeShortestPairs(const std::string& path, std::size_t size) {
-    const std::string digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
+// Writes to `path` a Factoryinfo section of `size` bytes at most, holding the shortest keys of
+// the bytes of `alphabet`, "" first, then each of one byte, then each of two..., each with an
+// empty value.
+void writeShortestPairs(const std::string& path, std::size_t size, const std::string& alphabet) {
     std::string data = "BeginOfFactoryinfo\n", key;
     const std::string tail = "EndOfFactoryinfo\n";
     while (data.size() + key.size() + 2 + tail.size() <= size) {
         data += key + "=\n";
-        std::size_t at = key.size(); // the next key: the last digit that can grow grows
-        while (at > 0 && key[at - 1] == digits.back())
-            key[--at] = digits.front();
+        std::size_t at = key.size(); // the next key: the last byte that can grow grows
+        while (at > 0 && key[at - 1] == alphabet.back())
+            key[--at] = alphabet.front();
         if (at == 0)
-            key.insert(key.begin(), digits.front()); // every key of this length is taken
+            key.insert(key.begin(), alphabet.front()); // every key of this length is taken
         else
-            key[at - 1] = digits[digits.find(key[at - 1]) + 1];
+            key[at - 1] = alphabet[alphabet.find(key[at - 1]) + 1];
     }
     std::ofstream(path, std::ios_base::binary) << data << tail;
 }
@@ -67,29 +67,42 @@ int main(int argc, char* argv[]) {
     }
     const std::size_t size = std::strtoul(argv[1], nullptr, 10);
     const double limit = std::strtod(argv[2], nullptr);
-    const std::string pairs = std::string(argv[3]) + "/shortest-pairs.txt";
     const std::string few = std::string(argv[3]) + "/few-bytes.txt";
-    writeShortestPairs(pairs, size);
-    writeShortestPairs(few, 64);
-    const auto run = [&](const std::string& file, std::vector<std::string> words) {
+    writeShortestPairs(few, 64, "abc");
+    const auto run = [&](const std::string& file, const std::vector<std::string>& words) {
         std::vector<std::string> command(argv + 4, argv + argc);
         command.insert(command.end(), {"--file", file});
         command.insert(command.end(), words.begin(), words.end());
         return peakKibibytes(command);
     };
-    const long base = run(few, {"get", "0"});
+    const long base = run(few, {"get", "a"});
     int failures = base < 0;
-    for (const char* words : {"get 0", "list", "--shell list", "--json list"}) {
-        const std::string line = words;
-        const std::size_t blank = line.find(' ');
-        const long peak = blank == std::string::npos
-                              ? run(pairs, {line})
-                              : run(pairs, {line.substr(0, blank), line.substr(blank + 1)});
+    // Keys of any byte but LF and "=" for get and list; names that a shell takes, and for JSON
+    // the ASCII keys (other bytes would collide as U+FFFD), for the others.
+    std::string ascii, anyByte;
+    for (int c = 0; c < 256; ++c)
+        if (c != '\n' && c != '=')
+            (c < 128 ? ascii : anyByte) += static_cast<char>(c);
+    anyByte = ascii + anyByte;
+    const struct {
+        std::vector<std::string> words;
+        std::string alphabet;
+    } runs[] = {
+        {{"get", "a"}, anyByte},
+        {{"list"}, anyByte},
+        {{"--shell", "list"}, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz"},
+        {{"--json", "list"}, ascii}};
+    for (const auto& [words, alphabet] : runs) {
+        const std::string pairs = std::string(argv[3]) + "/shortest-pairs.txt";
+        writeShortestPairs(pairs, size, alphabet);
+        const long peak = run(pairs, words);
         const double multiple = static_cast<double>(peak - base) * 1024 / static_cast<double>(size);
         const bool ok = base >= 0 && peak >= 0 && multiple <= limit;
         failures += !ok;
         std::printf("%s %-12s %ld KiB peak, %ld KiB for the few bytes: %.1f times the data\n",
-                    ok ? "ok  " : "FAIL", words, peak, base, multiple);
+                    ok ? "ok  " : "FAIL",
+                    (words.front() + (words.size() > 1 ? " " + words.back() : "")).c_str(), peak,
+                    base, multiple);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -48,10 +48,6 @@ expect "standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 "${tool[@]}" --help >/dev/full 2>"$scratch/err"
 expect "--help, standard output failing" 1 "" $'tzo-factoryinfo: error writing output\n'
 
-usage=$'usage: tzo-factoryinfo [OPTION]... COMMAND [ARGUMENT]... (see --help)\n'
-"${tool[@]}" --file "" list >"$scratch/out" 2>"$scratch/err"
-expect "--file with an empty path" 2 "" \
-    $'tzo-factoryinfo: --file needs the path of a file, or - for standard input, not ""\n'"$usage"
 "${tool[@]}" --file "$sample" seal $'Radio\nCalibration' >"$scratch/out" 2>"$scratch/err"
 expect "a line break in a name, shown in a one-line message" 1 "" \
     $'tzo-factoryinfo: Radio\\x0aCalibration: no such section in the draft\n'
