@@ -52,7 +52,7 @@ $next" ]'
         "Calculated checksum do not match the provided one"
     mac_data $factory /mac/other.pem
     mac_refused "$1 MAC address, other key" "$2" dummy3 \
-        "Signature: made by the key *, not by the key given (*)"
+        "Signature: made by none of the keys given: *"
     mac_data 03:1a:2b:3c:4d:ff
     mac_refused "$1 MAC address, multicast" "$2" dummy4 \
         "MacAddress: 03:1a:2b:3c:4d:ff is a multicast address"
