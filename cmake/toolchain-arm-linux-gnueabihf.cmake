@@ -1,6 +1,6 @@
 # Cross build for 32-bit ARM hard-float Linux with Debian's cross toolchain
 # (crossbuild-essential-armhf) and armhf packages installed through multiarch
-# (dpkg --add-architecture armhf; apt-get install libsodium-dev:armhf libssl-dev:armhf
+# (dpkg --add-architecture armhf; apt-get install libsodium-dev:armhf
 # libgtest-dev:armhf libstdc++6:armhf).
 #
 #   cmake -S . -B build-armhf \
@@ -23,8 +23,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Libraries, headers and packages are searched for only below the find roots (tools on the
-# host), and pkg-config, which finds libsodium and gives FindOpenSSL hints, describes armhf
-# packages only.
+# host), and pkg-config, which finds libsodium, describes armhf packages only.
 # Target programs (tests, test discovery) run under user-mode emulation.
 if(CMAKE_SYSROOT)
     # A sysroot holds everything, its own loader included.

@@ -9,7 +9,6 @@ set -euo pipefail
 
 packages=(
     g++ make cmake # the libraries, the example and the tests
-    libssl-dev     # the tool's signatures
     libsodium-dev  # SHA-256 and Ed25519
     libgtest-dev   # the unit tests (pulls in googletest)
     openssl        # the signature tests make keys and check signatures with it
@@ -23,7 +22,6 @@ packages=(
 # Only for the full run: the cross build for the device, run under emulation, and its checks.
 full_packages=(
     crossbuild-essential-armhf # the armhf cross compiler and binutils
-    libssl-dev:armhf           # the tool's signatures, for armhf
     libsodium-dev:armhf        # SHA-256 and Ed25519, for armhf
     libgtest-dev:armhf         # the unit tests, for armhf
     libstdc++6:armhf           # the C++ runtime that armhf programs run with under qemu-arm
