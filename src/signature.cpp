@@ -155,7 +155,7 @@ const PublicKey& keyWithId(const std::vector<PublicKey>& keys, std::string_view 
             return key;
         }
     }
-    std::string message = detail::kSignatureOtherKeyMessage;
+    std::string message = detail::messageOf(TZO_FI_SIGNATURE_OTHER_KEY);
     message.append(": the data's KeyId is ").append(keyId.data(), keyId.size());
     message.append(", the keys given are ").append(keys.empty() ? "none" : "");
     const char* separator = "";
