@@ -202,15 +202,4 @@ std::string getSectionAsString(std::istream& in, const std::string& name, std::s
     return text;
 }
 
-std::string readSectionText(std::istream& in, const std::string& name) {
-    std::string lastLine;
-    // A missing section reads no line at all and ends here too, with the stream at eof.
-    std::string text = getSectionAsString(in, name, lastLine);
-    detail::throwIfReadError(in);
-    if (in.eof() && lastLine != kEndPrefix + name) {
-        detail::fail(TZO_FI_SECTION_UNENDED);
-    }
-    return text;
-}
-
 } // namespace tzo::factoryinfo
