@@ -28,9 +28,14 @@ constexpr char kTypeStart[] = "Type=";
 constexpr char kKeyIdStart[] = "KeyId=";
 constexpr char kValueStart[] = "Value=";
 
+// Returns the first `size` characters of `text`, or all of them when it has fewer.
+std::string_view head(std::string_view text, std::size_t size) {
+    return {text.data(), size < text.size() ? size : text.size()};
+}
+
 // Returns true when `text` starts with `prefix`, which it then drops from `text`.
 bool consume(std::string_view& text, std::string_view prefix) {
-    if (text.substr(0, prefix.size()) != prefix) {
+    if (head(text, prefix.size()) != prefix) {
         return false;
     }
     text.remove_prefix(prefix.size());
@@ -54,7 +59,8 @@ std::optional<std::string> pemContent(std::string_view pem, std::string_view lab
     if (pem.size() < endLineSize + (endsWithLf ? 0 : 1)) {
         return std::nullopt;
     }
-    std::string_view endLine = pem.substr(pem.size() - endLineSize);
+    std::string_view endLine = pem;
+    endLine.remove_prefix(pem.size() - endLineSize);
     if (!consume(endLine, "\n-----END ") || !consume(endLine, label) || endLine != "-----") {
         return std::nullopt;
     }
@@ -109,10 +115,10 @@ bool fromHex(std::string_view hex, unsigned char* decoded, std::size_t bytes) {
 // to what follows `lineStart` on that line, without its LF, and drops the line from `text`.
 bool takeLine(std::string_view& text, std::string_view lineStart, std::string_view& rest) {
     const std::size_t end = text.find('\n');
-    if (end == std::string_view::npos || text.substr(0, lineStart.size()) != lineStart) {
+    if (end == std::string_view::npos || head(text, lineStart.size()) != lineStart) {
         return false;
     }
-    rest = text.substr(0, end);
+    rest = head(text, end);
     rest.remove_prefix(lineStart.size());
     text.remove_prefix(end + 1);
     return true;
@@ -134,7 +140,7 @@ SignatureLines parseSection(std::string_view text) {
         !takeLine(text, kValueStart, value) || !text.empty()) {
         detail::fail(TZO_FI_SIGNATURE_MALFORMED);
     }
-    if (type != std::string_view(kTypeLine).substr(sizeof kTypeStart - 1)) {
+    if (type != kTypeLine + sizeof kTypeStart - 1) {
         detail::fail(TZO_FI_SIGNATURE_TYPE);
     }
     unsigned char keyId[kKeyIdBytes];
@@ -168,8 +174,7 @@ const PublicKey& keyWithId(const std::vector<PublicKey>& keys, std::string_view 
 
 // Returns the text of `section` of `index`, which it refers to.
 std::string_view textOf(const SectionIndex& index, const SectionIndex::Entry& section) {
-    return std::string_view(index.data())
-        .substr(section.bodyBegin, section.bodyEnd - section.bodyBegin);
+    return {index.data().data() + section.bodyBegin, section.bodyEnd - section.bodyBegin};
 }
 
 // Returns the message that a signature of the Checksum section text `checksumText` signs.
