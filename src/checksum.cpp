@@ -47,7 +47,7 @@ bool takeEntry(const std::string& line, const std::string& key, std::string& val
     if (line.find('=') != key.size() || line.compare(0, key.size(), key) != 0) {
         return false;
     }
-    value.assign(line, key.size() + 1, std::string::npos);
+    value = line.substr(key.size() + 1);
     return true;
 }
 

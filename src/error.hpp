@@ -21,7 +21,8 @@ public:
 
     // The failure with the code `code` and the message `message`: the code's own message
     // followed by what only this failure knows (the C API gives the code's message alone).
-    Error(int code, const std::string& message) : std::invalid_argument(message), m_code(code) {}
+    Error(int code, const std::string& message)
+        : std::invalid_argument(message.c_str()), m_code(code) {}
 
     // Returns the C API's code of the failure.
     int code() const noexcept { return m_code; }

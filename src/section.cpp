@@ -1,7 +1,21 @@
 // Any named section as verified raw text.
 #include "tzo/factoryinfo.hpp"
 
+#include "error.hpp"
+#include "read_error.hpp"
+
 namespace tzo::factoryinfo {
+
+std::string readSectionText(std::istream& in, const std::string& name) {
+    std::string lastLine;
+    // A missing section reads no line at all and ends here too, with the stream at eof.
+    std::string text = getSectionAsString(in, name, lastLine);
+    detail::throwIfReadError(in);
+    if (in.eof() && lastLine != kEndPrefix + name) {
+        detail::fail(TZO_FI_SECTION_UNENDED);
+    }
+    return text;
+}
 
 // The reader is a temporary of the delegating call: it stays open while the stream constructor
 // reads it, and is closed when that returns or throws.

@@ -3,6 +3,8 @@
 
 #include "read_error.hpp"
 
+#include <cstring>
+
 namespace tzo::factoryinfo {
 
 namespace {
@@ -14,7 +16,7 @@ constexpr std::size_t kEndPrefixSize = sizeof kEndPrefix - 1;
 
 // Returns true when `line` starts with `prefix` of `size` characters.
 bool startsWith(const std::string& line, const char* prefix, std::size_t size) {
-    return line.compare(0, size, prefix) == 0;
+    return line.size() >= size && std::memcmp(line.data(), prefix, size) == 0;
 }
 
 // Takes the line `line`, which starts at `lineBegin` and ends at `lineEnd`, into `sections`, the

@@ -1,5 +1,5 @@
 // Line reading and section extraction: the one place that knows how the factory data is laid
-// out in lines, markers and key/value pairs.
+// out in lines and markers (the key/value pairs are split in section_map.cpp).
 #include "tzo/factoryinfo.hpp"
 
 #include "error.hpp"
@@ -200,33 +200,6 @@ std::string getSectionAsString(std::istream& in, const std::string& name, std::s
         text += '\n';
     }
     return text;
-}
-
-std::string readSectionText(std::istream& in, const std::string& name) {
-    std::string lastLine;
-    // A missing section reads no line at all and ends here too, with the stream at eof.
-    std::string text = getSectionAsString(in, name, lastLine);
-    detail::throwIfReadError(in);
-    if (in.eof() && lastLine != kEndPrefix + name) {
-        detail::fail(TZO_FI_SECTION_UNENDED);
-    }
-    return text;
-}
-
-std::map<std::string, std::string> getSectionAsMap(std::istream& in, const std::string& name,
-                                                   std::string& lastLine) {
-    std::map<std::string, std::string> entries;
-
-    const std::string endMarker = kEndPrefix + name;
-    while (getLine(in, lastLine) && lastLine != endMarker) {
-        const std::string::size_type separator = lastLine.find('=');
-        if (separator == std::string::npos) {
-            continue;
-        }
-        // try_emplace leaves an existing key alone: the first line of a key wins.
-        entries.try_emplace(lastLine.substr(0, separator), lastLine, separator + 1);
-    }
-    return entries;
 }
 
 } // namespace tzo::factoryinfo
