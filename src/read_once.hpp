@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <exception>
 #include <istream>
 #include <memory>
 #include <stdexcept>
@@ -36,8 +35,8 @@ protected:
         if (gptr() < egptr()) {
             return traits_type::to_int_type(*gptr());
         }
-        if (m_failure) {
-            std::rethrow_exception(m_failure);
+        if (m_failedCode != TZO_FI_OK) {
+            throwFailure();
         }
         if (position() < m_size) {
             showBlock(m_block + 1, 0); // the end of a full block, with more read after it
@@ -80,7 +79,7 @@ private:
 
     // Makes the data of block `block` the get area, the next character at `offset` in it.
     void showBlock(std::size_t block, std::size_t offset) {
-        char* data = m_blocks[block].get();
+        char* data = m_blocks[block]->bytes;
         m_block = block;
         setg(data, data + offset,
              data + std::min(kReadOnceBlockSize, m_size - block * kReadOnceBlockSize));
@@ -99,22 +98,18 @@ private:
         const std::size_t block = m_size / kReadOnceBlockSize;
         const std::size_t start = m_size % kReadOnceBlockSize;
         std::size_t count = 0;
-        try {
-            if (m_size == kMaxDataSize) {
-                char next;
-                if (m_source.read(&next, 1) != 0) {
-                    fail(TZO_FI_TOO_MUCH_DATA);
-                }
-            } else {
-                if (start == 0) {
-                    m_blocks[block].reset(new char[kReadOnceBlockSize]);
-                }
-                count = m_source.read(m_blocks[block].get() + start,
-                                      std::min(kSourceReadSize, kReadOnceBlockSize - start));
+        if (m_size == kMaxDataSize) {
+            char next;
+            if (readSource(&next, 1) != 0) {
+                m_failedCode = TZO_FI_TOO_MUCH_DATA;
+                throwFailure();
             }
-        } catch (const std::invalid_argument&) {
-            m_failure = std::current_exception();
-            throw;
+        } else {
+            if (start == 0) {
+                m_blocks[block].reset(new Block);
+            }
+            count = readSource(m_blocks[block]->bytes + start,
+                               std::min(kSourceReadSize, kReadOnceBlockSize - start));
         }
         if (count == 0) {
             m_ended = true;
@@ -125,12 +120,40 @@ private:
         return true;
     }
 
+    // Reads up to `count` bytes of the source into `into`.
+    // Returns how many were read. Throws the source's ReadError, and keeps it for every later
+    // read.
+    std::size_t readSource(char* into, std::size_t count) {
+        try {
+            return m_source.read(into, count);
+        } catch (const ReadError& error) {
+            m_failedCode = TZO_FI_READ_FAILED;
+            m_failedErrorNumber = error.errorNumber();
+            throw;
+        }
+    }
+
+    // Throws again the failure that ended the reading: the source's ReadError, which always
+    // carries kReadErrorMessage, or the data's excess.
+    [[noreturn]] void throwFailure() const {
+        if (m_failedCode == TZO_FI_READ_FAILED) {
+            throw ReadError(kReadErrorMessage, m_failedErrorNumber);
+        }
+        fail(m_failedCode);
+    }
+
+    // The bytes of one block, uninitialised until read.
+    struct Block {
+        char bytes[kReadOnceBlockSize];
+    };
+
     Source& m_source;
-    std::unique_ptr<char[]> m_blocks[kMaxDataSize / kReadOnceBlockSize]; // all full but the last
-    std::size_t m_size = 0;                                              // the bytes read so far
-    std::size_t m_block = 0;      // the block of the get area
-    bool m_ended = false;         // the source has ended
-    std::exception_ptr m_failure; // thrown by every later read
+    std::unique_ptr<Block> m_blocks[kMaxDataSize / kReadOnceBlockSize]; // all full but the last
+    std::size_t m_size = 0;                                             // the bytes read so far
+    std::size_t m_block = 0;                                            // the block of the get area
+    bool m_ended = false;                                               // the source has ended
+    int m_failedCode = TZO_FI_OK; // the failure thrown by every later read
+    int m_failedErrorNumber = 0;  // its cause, for a read error
 };
 
 // The data of a Source, read once through a ReadOnceBuffer, as an input stream. Bad is in the
