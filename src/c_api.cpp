@@ -27,12 +27,11 @@ struct tzo_fi_info {
     explicit tzo_fi_info(std::istream& in);
 
     FactoryInfo info;
-    std::unique_ptr<tzo_fi_entry[]> entries; // into the strings of `info`, in its order
+    std::vector<tzo_fi_entry> entries; // into the strings of `info`, in its order
 };
 
-tzo_fi_info::tzo_fi_info(std::istream& in)
-    : info(in), entries(new tzo_fi_entry[info.entries().size()]) {
-    tzo_fi_entry* entry = entries.get();
+tzo_fi_info::tzo_fi_info(std::istream& in) : info(in), entries(info.entries().size()) {
+    tzo_fi_entry* entry = entries.data();
     for (const auto& [key, value] : info.entries()) {
         *entry++ = {key.data(), key.size(), value.data(), value.size()};
     }
@@ -152,7 +151,7 @@ int tzo_fi_info_read(const tzo_fi_source* source, tzo_fi_info** info, int* error
 int tzo_fi_info_get(const tzo_fi_info* info, const char* key, size_t key_size, const char** value,
                     size_t* value_size) {
     const std::string_view wanted(key, key_size);
-    const tzo_fi_entry* begin = info->entries.get();
+    const tzo_fi_entry* begin = info->entries.data();
     const tzo_fi_entry* end = begin + info->info.entries().size();
     const tzo_fi_entry* found =
         std::lower_bound(begin, end, wanted, [](const tzo_fi_entry& entry, std::string_view k) {
@@ -170,7 +169,7 @@ int tzo_fi_info_get(const tzo_fi_info* info, const char* key, size_t key_size, c
 
 const tzo_fi_entry* tzo_fi_info_entries(const tzo_fi_info* info, size_t* count) {
     *count = info->info.entries().size();
-    return info->entries.get();
+    return info->entries.data();
 }
 
 int tzo_fi_info_verified(const tzo_fi_info* info) {
