@@ -53,7 +53,7 @@ test_sanitize() {
 
 # The build against a platform-provided crypto library, played here by the stand-in from
 # build/ staged on its own, as a device's sysroot would hold it; and, as on a device image
-# without OpenSSL's libcrypto, the tool built without signatures.
+# without libsodium, the library and the tool built without signatures.
 test_platform_crypto() {
     local stage=build-platform-crypto-stage
     rm -rf "$stage"

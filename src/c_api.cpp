@@ -133,6 +133,15 @@ std::string nameOf(const char* name, size_t size) {
     return name == nullptr ? std::string() : std::string(name, size);
 }
 
+// Throws Error TZO_FI_NO_SIGNATURES in a library built without signatures, where no key can be
+// read and nothing verified; returns otherwise. Inline, so that such a build leaves out the code
+// that would hold keys after it.
+inline void requireSignatures() {
+    if (!TZO_FACTORYINFO_HAS_SIGNATURES) {
+        fail(TZO_FI_NO_SIGNATURES);
+    }
+}
+
 // Returns the key of `entry`.
 std::string_view keyOf(const tzo_fi_entry& entry) {
     return {entry.key, entry.key_size};
@@ -242,7 +251,10 @@ int tzo_fi_key_read(const char* pem, size_t pem_size, tzo_fi_key** key) {
         *key = nullptr;
     }
     const bool valid = key != nullptr && (pem != nullptr || pem_size == 0);
-    return guard(nullptr, valid, [=] { *key = new tzo_fi_key{PublicKey(nameOf(pem, pem_size))}; });
+    return guard(nullptr, valid, [=] {
+        requireSignatures();
+        *key = new tzo_fi_key{PublicKey(nameOf(pem, pem_size))};
+    });
 }
 
 const char* tzo_fi_key_id(const tzo_fi_key* key) {
@@ -257,6 +269,7 @@ int tzo_fi_data_verify(tzo_fi_data* data, const tzo_fi_key* const* keys, size_t 
     const bool valid = data != nullptr && (keys != nullptr || key_count == 0) &&
                        std::find(keys, keys + key_count, nullptr) == keys + key_count;
     return guard(nullptr, valid, [=] {
+        requireSignatures();
         std::vector<PublicKey> trusted;
         for (size_t i = 0; i < key_count; ++i) {
             trusted.push_back(keys[i]->key);

@@ -123,6 +123,22 @@ TEST(CApi, RefusesNullPointersOnlyWhereTheyCannotStandForNothing) {
     tzo_fi_section_free(nullptr);
 }
 
+#ifndef TZO_FACTORYINFO_SIGNATURES
+// Built without signatures, the calls that need keys fail with their own code at once.
+TEST(CApi, RefusesKeysAndVerifyingWithoutSignatures) {
+    tzo_fi_key* key = reinterpret_cast<tzo_fi_key*>(&sentinel);
+    EXPECT_EQ(tzo_fi_key_read("", 0, &key), TZO_FI_NO_SIGNATURES);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(tzo_fi_key_read(nullptr, 1, &key), TZO_FI_INVALID_ARGUMENT);
+    const tzo_fi_source none = {nullptr, nullptr, 0};
+    tzo_fi_data* data = nullptr;
+    ASSERT_EQ(tzo_fi_data_read(&none, &data, nullptr), TZO_FI_OK);
+    EXPECT_EQ(tzo_fi_data_verify(data, nullptr, 0), TZO_FI_NO_SIGNATURES);
+    EXPECT_EQ(tzo_fi_data_verify(data, nullptr, 1), TZO_FI_INVALID_ARGUMENT);
+    tzo_fi_data_free(data);
+}
+#endif
+
 // Data beyond 16 MiB is refused; memory running out while reading is a code like any other.
 TEST(CApi, GivesTooMuchDataAndRunningOutOfMemoryTheirCodes) {
     std::string data((16 << 20) + 1, 'x');
