@@ -14,8 +14,8 @@ std::map<std::string, std::string> getSectionAsMap(std::istream& in, const std::
         if (separator == std::string::npos) {
             continue;
         }
-        // try_emplace leaves an existing key alone: the first line of a key wins.
-        entries.try_emplace(lastLine.substr(0, separator), lastLine, separator + 1);
+        // emplace leaves an existing key alone: the first line of a key wins.
+        entries.emplace(lastLine.substr(0, separator), lastLine.substr(separator + 1));
     }
     return entries;
 }
