@@ -43,10 +43,7 @@ void addForReaders(const std::string& line, std::size_t lineBegin, std::size_t l
         return;
     }
     // A begin marker on the last line is entered too: no line can end its section.
-    // Inserted, not pushed back: emplace_back, which returns an Entry&, would match the names
-    // that the library exports.
-    sections.insert(sections.end(),
-                    Entry{added.first->first, lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
+    sections.push_back(Entry{added.first->first, lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
 }
 
 // Takes the line `line`, which starts at `lineBegin` and ends at `lineEnd`, into `layout`, the
@@ -63,8 +60,8 @@ void addToLayout(const std::string& line, std::size_t lineBegin, std::size_t lin
         return;
     }
     if (startsWith(line, kBeginPrefix, kBeginPrefixSize)) {
-        layout.insert(layout.end(), Entry{line.substr(kBeginPrefixSize), lineBegin, lineEnd,
-                                          lineEnd, lineEnd, false, 1});
+        layout.push_back(
+            Entry{line.substr(kBeginPrefixSize), lineBegin, lineEnd, lineEnd, lineEnd, false, 1});
     }
 }
 
