@@ -56,8 +56,8 @@ using namespace tzo::factoryinfo::detail;
 // Returns the code of the read error `error`: ReadError is public, and carries one of its two
 // messages rather than a code.
 int codeOf(const ReadError& error) {
-    return std::strcmp(error.what(), kOpenErrorMessage) == 0 ? TZO_FI_OPEN_FAILED
-                                                             : TZO_FI_READ_FAILED;
+    return std::strcmp(error.what(), messageOf(TZO_FI_OPEN_FAILED)) == 0 ? TZO_FI_OPEN_FAILED
+                                                                         : TZO_FI_READ_FAILED;
 }
 
 // What a call does; `context` is the call's own.

@@ -1,7 +1,7 @@
 // Reading a file descriptor: a file, a pipe or a partition, told apart by what it is.
 #include "source.hpp"
 
-#include "messages.hpp"
+#include "read_error.hpp"
 
 #include "tzo/factoryinfo.hpp"
 
@@ -41,7 +41,7 @@ public:
                 return static_cast<std::size_t>(got);
             }
             if (errno != EINTR) {
-                throw ReadError(kReadErrorMessage, errno);
+                failRead(errno);
             }
         }
     }
@@ -85,14 +85,14 @@ bool isOverNand(dev_t device) {
                   minor(device));
     const int typeFile = open(path, O_RDONLY | O_CLOEXEC);
     if (typeFile == -1) {
-        throw ReadError(kReadErrorMessage, errno);
+        failRead(errno);
     }
     char type[16];
     const ssize_t got = ::read(typeFile, type, sizeof type);
     const int readErrorNumber = errno;
     close(typeFile);
     if (got < 0) {
-        throw ReadError(kReadErrorMessage, readErrorNumber);
+        failRead(readErrorNumber);
     }
     const std::string_view text(type, static_cast<std::size_t>(got));
     return text == "nand\n" || text == "mlc-nand\n";
@@ -105,7 +105,7 @@ bool isOverNand(dev_t device) {
 void refuseNandBlockDevice(const struct stat& status) {
     if (S_ISBLK(status.st_mode) && major(status.st_rdev) == kMtdBlockMajor &&
         isOverNand(status.st_rdev)) {
-        throw ReadError(kReadErrorMessage, EMEDIUMTYPE);
+        failRead(EMEDIUMTYPE);
     }
 }
 
@@ -122,7 +122,7 @@ std::unique_ptr<Source> descriptorSource(int descriptor) {
     }
     mtd_info_user info;
     if (ioctl(descriptor, MEMGETINFO, &info) != 0) {
-        throw ReadError(kReadErrorMessage, errno);
+        failRead(errno);
     }
     const bool nand = info.type == MTD_NANDFLASH || info.type == MTD_MLCNANDFLASH;
     if (!nand || info.erasesize == 0 || info.writesize == 0) {

@@ -31,11 +31,13 @@ private:
     int m_code;
 };
 
-// Throws Error with the code `code`; never returns. Kept out of line: a failure is rare, and
-// one copy of the throw serves every call.
-[[noreturn]] __attribute__((noinline, cold)) inline void fail(int code) {
-    throw Error(code);
-}
+// Throws Error with the code `code`; never returns. Out of line, as failRead: a failure is
+// rare, and one copy of the throw serves every call.
+[[noreturn]] __attribute__((cold)) void fail(int code);
+
+// Throws ReadError "error reading factory data" with the cause `errorNumber`, 0 when it is not
+// known; never returns.
+[[noreturn]] __attribute__((cold)) void failRead(int errorNumber);
 
 } // namespace tzo::factoryinfo::detail
 

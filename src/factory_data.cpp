@@ -45,7 +45,7 @@ FactoryData::Reader::~Reader() {
 FactoryData::FactoryData(const std::string& path) : m_reader(nullptr) {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor == -1) {
-        throw ReadError(detail::kOpenErrorMessage, errno);
+        throw ReadError(detail::messageOf(TZO_FI_OPEN_FAILED), errno);
     }
     try {
         m_reader = new Reader(detail::descriptorSource(descriptor), descriptor);

@@ -2,7 +2,7 @@
 // and never passing data that the flash could not correct as data.
 #include "source.hpp"
 
-#include "messages.hpp"
+#include "read_error.hpp"
 
 #include "tzo/factoryinfo.hpp"
 
@@ -40,7 +40,7 @@ public:
         const unsigned failuresBefore = eccFailures();
         const std::size_t got = readAt(into, count);
         if (eccFailures() != failuresBefore) {
-            throw ReadError(kReadErrorMessage, EBADMSG);
+            failRead(EBADMSG);
         }
         m_offset += got;
         return got;
@@ -61,7 +61,7 @@ private:
         __kernel_loff_t blockOffset = static_cast<__kernel_loff_t>(offset);
         const int bad = ioctl(m_descriptor, MEMGETBADBLOCK, &blockOffset);
         if (bad < 0) {
-            throw ReadError(kReadErrorMessage, errno);
+            failRead(errno);
         }
         return bad > 0;
     }
@@ -71,7 +71,7 @@ private:
     unsigned eccFailures() const {
         mtd_ecc_stats statistics;
         if (ioctl(m_descriptor, ECCGETSTATS, &statistics) != 0) {
-            throw ReadError(kReadErrorMessage, errno);
+            failRead(errno);
         }
         return statistics.failed;
     }
@@ -85,7 +85,7 @@ private:
                 return static_cast<std::size_t>(got);
             }
             if (errno != EINTR) {
-                throw ReadError(kReadErrorMessage, errno);
+                failRead(errno);
             }
         }
     }

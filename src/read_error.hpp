@@ -2,7 +2,7 @@
 #ifndef TZO_FACTORYINFO_READ_ERROR_HPP
 #define TZO_FACTORYINFO_READ_ERROR_HPP
 
-#include "messages.hpp"
+#include "error.hpp"
 
 #include "tzo/factoryinfo.hpp"
 
@@ -22,7 +22,7 @@ const char* causeOf(int errorNumber);
 // failed in that way; returns otherwise.
 inline void throwIfReadError(const std::istream& in) {
     if (in.bad() || (in.fail() && !in.eof())) {
-        throw ReadError(kReadErrorMessage, 0);
+        failRead(0);
     }
 }
 

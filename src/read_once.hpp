@@ -4,6 +4,7 @@
 #define TZO_FACTORYINFO_READ_ONCE_HPP
 
 #include "error.hpp"
+#include "read_error.hpp"
 #include "source.hpp"
 
 #include <algorithm>
@@ -137,7 +138,7 @@ private:
     // carries kReadErrorMessage, or the data's excess.
     [[noreturn]] void throwFailure() const {
         if (m_failedCode == TZO_FI_READ_FAILED) {
-            throw ReadError(kReadErrorMessage, m_failedErrorNumber);
+            failRead(m_failedErrorNumber);
         }
         fail(m_failedCode);
     }

@@ -1,0 +1,14 @@
+// The library's failures thrown, each from one place.
+#include "error.hpp"
+
+namespace tzo::factoryinfo::detail {
+
+void fail(int code) {
+    throw Error(code);
+}
+
+void failRead(int errorNumber) {
+    throw ReadError(messageOf(TZO_FI_READ_FAILED), errorNumber);
+}
+
+} // namespace tzo::factoryinfo::detail
