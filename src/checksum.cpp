@@ -3,6 +3,7 @@
 
 #include "checksum_length.hpp"
 #include "error.hpp"
+#include "markers.hpp"
 #include "read_error.hpp"
 
 #include <tzo/crypto.hpp>
@@ -17,7 +18,6 @@ namespace tzo::factoryinfo {
 
 namespace {
 
-constexpr char kChecksumEndMarker[] = "EndOfChecksum";
 constexpr char kTypeSuffix[] = "Type";
 constexpr char kSumSuffix[] = "Sum";
 constexpr char kSha256Type[] = "sha256";
@@ -87,12 +87,12 @@ bool checksumSection(std::istream& in, const std::string& name) {
     std::string type;
     std::string sum;
     std::string lastLine;
-    while (getLine(in, lastLine) && lastLine != kChecksumEndMarker) {
+    while (getLine(in, lastLine) && !detail::isEndMarker(lastLine, kChecksumSection)) {
         hasType = hasType || takeEntry(lastLine, typeKey, type);
         hasSum = hasSum || takeEntry(lastLine, sumKey, sum);
     }
     detail::throwIfReadError(in);
-    if (in.eof() && lastLine != kChecksumEndMarker) {
+    if (in.eof() && !detail::isEndMarker(lastLine, kChecksumSection)) {
         detail::fail(TZO_FI_CHECKSUM_UNENDED);
     }
 

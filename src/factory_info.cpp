@@ -2,6 +2,7 @@
 #include "tzo/factoryinfo.hpp"
 
 #include "error.hpp"
+#include "markers.hpp"
 #include "read_error.hpp"
 
 #include <stdexcept>
@@ -10,8 +11,6 @@
 namespace tzo::factoryinfo {
 
 namespace {
-
-constexpr char kFactoryInfoEndMarker[] = "EndOfFactoryinfo";
 
 // Returns the answer for absent keys. std::string has no constant initialization in C++17, so
 // it is built on first use instead: no caller, however early in a program's start, can see it
@@ -38,7 +37,7 @@ FactoryInfo::FactoryInfo(std::istream& in) : m_checksumValid(false) {
 
     std::map<std::string, std::string> entries = getSectionAsMap(in, kFactoryInfoSection, lastLine);
     detail::throwIfReadError(in);
-    if (in.eof() && lastLine != kFactoryInfoEndMarker) {
+    if (in.eof() && !detail::isEndMarker(lastLine, kFactoryInfoSection)) {
         detail::fail(TZO_FI_FACTORYINFO_UNENDED);
     }
 

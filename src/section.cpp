@@ -2,6 +2,7 @@
 #include "tzo/factoryinfo.hpp"
 
 #include "error.hpp"
+#include "markers.hpp"
 #include "read_error.hpp"
 
 namespace tzo::factoryinfo {
@@ -11,7 +12,7 @@ std::string readSectionText(std::istream& in, const std::string& name) {
     // A missing section reads no line at all and ends here too, with the stream at eof.
     std::string text = getSectionAsString(in, name, lastLine);
     detail::throwIfReadError(in);
-    if (in.eof() && lastLine != kEndPrefix + name) {
+    if (in.eof() && !detail::isEndMarker(lastLine, name)) {
         detail::fail(TZO_FI_SECTION_UNENDED);
     }
     return text;

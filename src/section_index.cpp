@@ -1,6 +1,7 @@
 // Every section of factory data found in one pass, by the rules that readers find one by.
 #include "tzo/factoryinfo.hpp"
 
+#include "markers.hpp"
 #include "read_error.hpp"
 
 #include <cstring>
@@ -52,9 +53,7 @@ void addToLayout(const std::string& line, std::size_t lineBegin, std::size_t lin
                  std::vector<Entry>& layout) {
     if (!layout.empty() && !layout.back().ended) {
         Entry& section = layout.back();
-        section.ended = line.size() == kEndPrefixSize + section.name.size() &&
-                        startsWith(line, kEndPrefix, kEndPrefixSize) &&
-                        line.compare(kEndPrefixSize, section.name.size(), section.name) == 0;
+        section.ended = detail::isEndMarker(line, section.name);
         section.bodyEnd = section.ended ? lineBegin : lineEnd;
         section.end = lineEnd;
         return;

@@ -2,14 +2,15 @@
 // split once per reading, on a few hundred bytes, and its map's code is best kept small.
 #include "tzo/factoryinfo.hpp"
 
+#include "markers.hpp"
+
 namespace tzo::factoryinfo {
 
 std::map<std::string, std::string> getSectionAsMap(std::istream& in, const std::string& name,
                                                    std::string& lastLine) {
     std::map<std::string, std::string> entries;
 
-    const std::string endMarker = kEndPrefix + name;
-    while (getLine(in, lastLine) && lastLine != endMarker) {
+    while (getLine(in, lastLine) && !detail::isEndMarker(lastLine, name)) {
         const std::string::size_type separator = lastLine.find('=');
         if (separator == std::string::npos) {
             continue;

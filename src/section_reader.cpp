@@ -3,6 +3,7 @@
 #include "tzo/factoryinfo.hpp"
 
 #include "error.hpp"
+#include "markers.hpp"
 #include "messages.hpp"
 #include "read_error.hpp"
 
@@ -161,7 +162,22 @@ std::string_view readLine(std::istream& in, std::string& spill) {
     return line;
 }
 
+// Returns true when `line` is `prefix` followed by `name`.
+bool isMarker(std::string_view line, std::string_view prefix, std::string_view name) {
+    return line.size() == prefix.size() + name.size() &&
+           std::memcmp(line.data(), prefix.data(), prefix.size()) == 0 &&
+           std::memcmp(line.data() + prefix.size(), name.data(), name.size()) == 0;
+}
+
 } // namespace
+
+bool detail::isBeginMarker(std::string_view line, std::string_view name) {
+    return isMarker(line, kBeginPrefix, name);
+}
+
+bool detail::isEndMarker(std::string_view line, std::string_view name) {
+    return isMarker(line, kEndPrefix, name);
+}
 
 // Works on the stream buffer's get area directly, with the flags and exceptions of std::getline,
 // which copies and checks far more per line.
@@ -180,11 +196,10 @@ std::istream& seekBeginOfSection(std::istream& in, const std::string& name) {
     in.clear();
     in.seekg(0, std::ios_base::beg);
 
-    const std::string beginMarker = kBeginPrefix + name;
     std::string spill;
     for (;;) {
         const std::string_view line = readLine(in, spill);
-        if (in.fail() || line == beginMarker) {
+        if (in.fail() || detail::isBeginMarker(line, name)) {
             return in;
         }
     }
@@ -194,8 +209,7 @@ std::string getSectionAsString(std::istream& in, const std::string& name, std::s
     std::string text;
     seekBeginOfSection(in, name);
 
-    const std::string endMarker = kEndPrefix + name;
-    while (getLine(in, lastLine) && lastLine != endMarker) {
+    while (getLine(in, lastLine) && !detail::isEndMarker(lastLine, name)) {
         text += lastLine;
         text += '\n';
     }
