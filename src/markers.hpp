@@ -12,6 +12,9 @@ bool isBeginMarker(std::string_view line, std::string_view name);
 // Returns true when `line` is the end marker of the section `name`, "EndOf" + name.
 bool isEndMarker(std::string_view line, std::string_view name);
 
+// Returns true when `line` is "EndOfData", after which readers find no line.
+bool isDataEnd(std::string_view line);
+
 } // namespace tzo::factoryinfo::detail
 
 #endif // TZO_FACTORYINFO_MARKERS_HPP

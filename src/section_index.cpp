@@ -74,7 +74,7 @@ SectionIndex::SectionIndex(std::istream& in) : m_dataEnd(0) {
         const std::size_t lineBegin = m_data.size();
         m_data.append(line).append(1, '\n');
         addForReaders(line, lineBegin, m_data.size(), m_sections, m_sectionOfName);
-        if (line == kDataEndLine) {
+        if (detail::isDataEnd(line)) {
             m_dataEnd = lineBegin;
             break;
         }

@@ -152,8 +152,7 @@ std::string_view readLine(std::istream& in, std::string& spill) {
 
     if (!taken) {
         state |= std::ios_base::failbit;
-    } else if (!in.bad() && (state & std::ios_base::eofbit) == 0 &&
-               line == std::string_view(kDataEndLine)) {
+    } else if (!in.bad() && (state & std::ios_base::eofbit) == 0 && detail::isDataEnd(line)) {
         state |= std::ios_base::eofbit;
     }
     if (state != std::ios_base::goodbit) {
@@ -177,6 +176,10 @@ bool detail::isBeginMarker(std::string_view line, std::string_view name) {
 
 bool detail::isEndMarker(std::string_view line, std::string_view name) {
     return isMarker(line, kEndPrefix, name);
+}
+
+bool detail::isDataEnd(std::string_view line) {
+    return line == kDataEndLine;
 }
 
 // Works on the stream buffer's get area directly, with the flags and exceptions of std::getline,
