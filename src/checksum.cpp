@@ -11,8 +11,10 @@
 #include <cxxabi.h>
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 namespace tzo::factoryinfo {
 
@@ -44,7 +46,7 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 // ends at the line's first "=", as in a key/value reading, so a key holding "=" never matches.
 // Returns true when it did.
 bool takeEntry(const std::string& line, const std::string& key, std::string& value) {
-    if (line.find('=') != key.size() || line.compare(0, key.size(), key) != 0) {
+    if (line.find('=') != key.size() || std::memcmp(line.data(), key.data(), key.size()) != 0) {
         return false;
     }
     value = line.substr(key.size() + 1);
@@ -102,7 +104,7 @@ bool checksumSection(std::istream& in, const std::string& name) {
     if (!hasType || !hasSum) {
         detail::fail(TZO_FI_MISSING_ENTRY);
     }
-    if (type != kSha256Type) {
+    if (std::string_view(type) != kSha256Type) {
         detail::fail(TZO_FI_UNSUPPORTED_SUM);
     }
 
