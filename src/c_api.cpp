@@ -110,11 +110,10 @@ bool isValid(const tzo_fi_source* source) {
 
 // Returns a new FactoryData that reads `source`.
 std::unique_ptr<FactoryData> openSource(const tzo_fi_source* source) {
-    if (source == nullptr) {
-        return std::make_unique<FactoryData>();
-    }
-    if (source->path != nullptr) {
-        return std::make_unique<FactoryData>(std::string(source->path));
+    // No source is the partition, which FactoryData() reads.
+    const char* path = source == nullptr ? tzo::factoryinfo::kFactoryDevicePath : source->path;
+    if (path != nullptr) {
+        return std::make_unique<FactoryData>(std::string(path));
     }
     return std::make_unique<FactoryData>(static_cast<const char*>(source->data), source->size);
 }

@@ -109,26 +109,33 @@ void refuseNandBlockDevice(const struct stat& status) {
     }
 }
 
-} // namespace
-
-std::unique_ptr<Source> descriptorSource(int descriptor) {
-    struct stat status;
-    if (fstat(descriptor, &status) != 0) {
-        return std::make_unique<FileSource>(descriptor); // its reads give the error
-    }
-    refuseNandBlockDevice(status);
-    if (!isMtdCharDevice(status)) {
-        return std::make_unique<FileSource>(descriptor);
-    }
+// Returns the source that reads the MTD character device `descriptor` when it is NAND flash, or
+// null when it reads as a file (NOR flash). Throws ReadError when its kind cannot be learnt.
+std::unique_ptr<Source> nandSourceOf(int descriptor) {
     mtd_info_user info;
     if (ioctl(descriptor, MEMGETINFO, &info) != 0) {
         failRead(errno);
     }
     const bool nand = info.type == MTD_NANDFLASH || info.type == MTD_MLCNANDFLASH;
     if (!nand || info.erasesize == 0 || info.writesize == 0) {
-        return std::make_unique<FileSource>(descriptor);
+        return nullptr;
     }
     return nandSource(descriptor, info.erasesize, info.writesize, info.size);
+}
+
+} // namespace
+
+std::unique_ptr<Source> descriptorSource(int descriptor) {
+    struct stat status;
+    if (fstat(descriptor, &status) == 0) { // otherwise the reads give the error
+        refuseNandBlockDevice(status);
+        if (isMtdCharDevice(status)) {
+            if (std::unique_ptr<Source> nand = nandSourceOf(descriptor)) {
+                return nand;
+            }
+        }
+    }
+    return std::make_unique<FileSource>(descriptor);
 }
 
 std::unique_ptr<Source> memorySource(const char* data, std::size_t size) {

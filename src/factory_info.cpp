@@ -27,22 +27,23 @@ const std::string& emptyValue() {
 FactoryInfo::FactoryInfo() : FactoryInfo(FactoryData().stream()) {}
 
 FactoryInfo::FactoryInfo(std::istream& in) : m_checksumValid(false) {
+    const std::string name = kFactoryInfoSection;
     std::string lastLine;
 
-    seekBeginOfSection(in, kFactoryInfoSection);
+    seekBeginOfSection(in, name);
     detail::throwIfReadError(in);
     if (in.eof()) {
         detail::fail(TZO_FI_NO_FACTORYINFO);
     }
 
-    std::map<std::string, std::string> entries = getSectionAsMap(in, kFactoryInfoSection, lastLine);
+    // A failure below leaves no object behind, so the pairs may go straight into it.
+    m_entries = getSectionAsMap(in, name, lastLine);
     detail::throwIfReadError(in);
-    if (in.eof() && !detail::isEndMarker(lastLine, kFactoryInfoSection)) {
+    if (in.eof() && !detail::isEndMarker(lastLine, name)) {
         detail::fail(TZO_FI_FACTORYINFO_UNENDED);
     }
 
-    m_entries = std::move(entries);
-    m_checksumValid = checksumSection(in, kFactoryInfoSection);
+    m_checksumValid = checksumSection(in, name);
 }
 
 const std::string& FactoryInfo::operator[](const std::string& key) const {
