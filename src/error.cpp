@@ -3,6 +3,8 @@
 
 namespace tzo::factoryinfo::detail {
 
+Error::~Error() = default;
+
 void fail(int code) {
     throw Error(code);
 }

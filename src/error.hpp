@@ -24,6 +24,10 @@ public:
     Error(int code, const std::string& message)
         : std::invalid_argument(message.c_str()), m_code(code) {}
 
+    // Out of line, in error.cpp: its virtual table and type information, which a catch by
+    // type needs, are made there alone.
+    ~Error() override;
+
     // Returns the C API's code of the failure.
     int code() const noexcept { return m_code; }
 
