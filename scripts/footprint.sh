@@ -59,17 +59,18 @@ measure() {
 }
 
 measure "$build/libtzo-gw-factoryinfo.so.$version" 40
-# The library of a device image without libsodium, built on its own in build-armhf-nosig/.
+# The library of a device image without libsodium, built on its own in build-armhf-nosig/, with
+# the run path that it is installed with: a build tree's own run path names the tree, and so
+# would make the file longer the deeper the tree lies.
 nosig=build-armhf-nosig
 cmake --no-warn-unused-cli -S . -B "$nosig" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-arm-linux-gnueabihf.cmake" \
     -DTZO_FACTORYINFO_WERROR=ON -DTZO_FACTORYINFO_SIGNATURES=OFF -DTZO_FACTORYINFO_TESTS=OFF \
-    -DTZO_FACTORYINFO_TOOL=OFF -DTZO_FACTORYINFO_EXAMPLES=OFF >/dev/null
+    -DTZO_FACTORYINFO_TOOL=OFF -DTZO_FACTORYINFO_EXAMPLES=OFF \
+    -DCMAKE_BUILD_WITH_INSTALL_RPATH=ON >/dev/null
 cmake --build "$nosig" -j2 --target tzo-gw-factoryinfo >/dev/null
 cp "$nosig/libtzo-gw-factoryinfo.so.$version" "$nosig/without-signatures.so"
-# Its budget is 32 KiB; it is checked against the next 4 KiB step until the section index and
-# the C data handle, which it has too, leave room under 32 KiB (docs/development.md).
-measure "$nosig/without-signatures.so" 36
+measure "$nosig/without-signatures.so" 32
 measure "$build/crypto/libtzo-gw-crypto.so.1.0.0" 8
 measure "$build/tools/tzo-factoryinfo"
 measure "$build/examples/print-factory-info"
